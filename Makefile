@@ -1,0 +1,35 @@
+# Thin wrapper over CMake. `make demo` and `make test` do all set-up.
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE ?= cmake
+RELEASE_DIR := build/release
+ASAN_DIR := build/asan
+
+.PHONY: all build demo test test-release test-asan clean
+
+all: build
+
+$(RELEASE_DIR)/CMakeCache.txt:
+	$(CMAKE) -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release
+
+$(ASAN_DIR)/CMakeCache.txt:
+	$(CMAKE) -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DTRESSEL_SANITIZE=ON
+
+build: $(RELEASE_DIR)/CMakeCache.txt
+	$(CMAKE) --build $(RELEASE_DIR) -j $(JOBS)
+
+demo: build
+	$(RELEASE_DIR)/examples/demo_host
+
+test: test-release test-asan
+
+test-release: $(RELEASE_DIR)/CMakeCache.txt
+	$(CMAKE) --build $(RELEASE_DIR) -j $(JOBS)
+	cd $(RELEASE_DIR) && ctest --output-on-failure -j $(JOBS)
+
+test-asan: $(ASAN_DIR)/CMakeCache.txt
+	$(CMAKE) --build $(ASAN_DIR) -j $(JOBS)
+	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf build

@@ -1,0 +1,71 @@
+#include "analysis/CTailAnalyzer.h"
+
+namespace tressel {
+
+CTailAnalyzer::CTailAnalyzer(const AnalysisParameters& p)
+    : tailWidthPercent(p.tailWidthPercent),
+      tailLengthPercent(p.tailLengthPercent),
+      tailWidthMinThreshold(p.tailWidthMinThreshold),
+      tailLengthMaxThreshold(p.tailLengthMaxThreshold),
+      limbWidthPercent(p.limbWidthPercent),
+      limbLengthPercent(p.limbLengthPercent),
+      limbWidthMinThreshold(p.limbWidthMinThreshold),
+      limbLengthMaxThreshold(p.limbLengthMaxThreshold),
+      loopLengthMaxPercent(p.loopLengthMaxPercent),
+      outline(std::make_unique<lti::ioPoints>()),
+      border(std::make_unique<lti::borderPoints>()),
+      area(std::make_unique<lti::areaPoints>()),
+      bodyBorder(std::make_unique<lti::borderPoints>()),
+      bodyArea(std::make_unique<lti::areaPoints>()),
+      tailIo(std::make_unique<lti::ioPoints>()),
+      tailBorder(std::make_unique<lti::borderPoints>()),
+      limbIo(std::make_unique<lti::ioPoints>()),
+      limbBorder(std::make_unique<lti::borderPoints>()),
+      widthGrid(std::make_unique<WidthGrid>()) {}
+
+CTailAnalyzer::CTailAnalyzer(const lti::ioPoints& input, const AnalysisParameters& parameters)
+    : CTailAnalyzer(parameters) {
+  run(input);
+}
+
+CTailAnalyzer::CTailAnalyzer(const lti::ioPoints& input, int tailWidthPercent_, int tailLengthPercent_,
+                             int tailWidthMinThreshold_, int tailLengthMaxThreshold_, int limbWidthPercent_,
+                             int limbLengthPercent_, int limbWidthMinThreshold_, int limbLengthMaxThreshold_,
+                             int loopLengthMaxPercent_)
+    : CTailAnalyzer(input, AnalysisParameters{tailWidthPercent_, tailLengthPercent_, tailWidthMinThreshold_,
+                                              tailLengthMaxThreshold_, limbWidthPercent_, limbLengthPercent_,
+                                              limbWidthMinThreshold_, limbLengthMaxThreshold_,
+                                              loopLengthMaxPercent_}) {}
+
+void CTailAnalyzer::run(const lti::ioPoints& input) {
+  outline->assignFrom(input);
+  outline->sortPoints();
+  findBoundingBox();
+  cleanOutline();
+  if (tailWidthPercent <= 0) return;  // the border service needs nothing more
+
+  fillArea();
+  computeCenter();
+  measureWidths();
+  searchTail();
+  buildTailSegment();
+  cutTail();
+  removeLimbs();
+  computeBodyCenters();
+  placeNose();
+  releaseWorkingLists();
+}
+
+void CTailAnalyzer::releaseWorkingLists() {
+  outline.reset();
+  area.reset();
+  bodyBorder.reset();
+  bodyArea.reset();
+  tailIo.reset();
+  tailBorder.reset();
+  limbIo.reset();
+  limbBorder.reset();
+  widthGrid.reset();
+}
+
+}  // namespace tressel

@@ -1,0 +1,119 @@
+// The one-shot analysis of one silhouette. The constructor runs every step of
+// the pipeline once, in order, each step reading and writing fields of this
+// record; the caller then reads the results (or exports the border) and
+// destroys it. The steps are public so that each can be exercised on a record
+// prepared by hand, but only the constructor runs them in an analysis.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "analysis/WidthGrid.h"
+#include "support/areaPoints.h"
+#include "support/borderPoints.h"
+#include "support/ioPoints.h"
+#include "support/point.h"
+
+namespace tressel {
+
+struct AnalysisParameters {
+  int tailWidthPercent = 13;
+  int tailLengthPercent = 16;
+  int tailWidthMinThreshold = 7;
+  int tailLengthMaxThreshold = 50;
+  int limbWidthPercent = 10;
+  int limbLengthPercent = 7;
+  int limbWidthMinThreshold = 7;
+  int limbLengthMaxThreshold = 15;
+  int loopLengthMaxPercent = 10;
+};
+
+// The parameters of the border service: a tail width percentage of 0 stops the
+// analysis right after the contour is cleaned.
+constexpr AnalysisParameters borderOnlyParameters{0, 16, 7, 50, 10, 7, 7, 15, 10};
+
+class CTailAnalyzer {
+ public:
+  CTailAnalyzer(const lti::ioPoints& input, const AnalysisParameters& parameters);
+  CTailAnalyzer(const lti::ioPoints& input, int tailWidthPercent, int tailLengthPercent,
+                int tailWidthMinThreshold, int tailLengthMaxThreshold, int limbWidthPercent,
+                int limbLengthPercent, int limbWidthMinThreshold, int limbLengthMaxThreshold,
+                int loopLengthMaxPercent);
+  CTailAnalyzer(const CTailAnalyzer&) = delete;
+  CTailAnalyzer& operator=(const CTailAnalyzer&) = delete;
+  ~CTailAnalyzer() = default;
+
+  // Writes every point of `border` into x[i], y[i] from index 0 and returns
+  // their number; writes nothing when the border is empty (returns 0) or when
+  // count <= 0 (returns count). The arrays must hold the whole border.
+  int exportBorder(float* x, float* y, int count) const;
+
+  // Pipeline steps, in the order the constructor runs them.
+  void findBoundingBox();
+  void cleanOutline();
+  void fillArea();
+  void computeCenter();
+  void measureWidths();
+  void searchTail();
+  void buildTailSegment();
+  void cutTail();
+  void removeLimbs();
+  void searchLimb();
+  void buildLimbSegment();
+  void cutLimb();
+  void computeBodyCenters();
+  void placeNose();
+
+  // Creates the nine lists and the empty grid, as the constructor does before
+  // the first step; a record made this way holds no analysis yet.
+  explicit CTailAnalyzer(const AnalysisParameters& parameters);
+
+  int tailWidthPercent;
+  int tailLengthPercent;
+  int tailWidthMinThreshold;
+  int tailLengthMaxThreshold;
+  int limbWidthPercent;
+  int limbLengthPercent;
+  int limbWidthMinThreshold;
+  int limbLengthMaxThreshold;
+  int loopLengthMaxPercent;
+
+  std::uint8_t hasTail = 0;
+  std::uint8_t hasLimb = 0;
+  lti::point center;
+  lti::point bodyCenter;
+  lti::point weightedCenter;
+  int maxWidth = 0;
+  lti::point tailBase;
+  lti::point tailStart;
+  lti::point tailEnd;
+  int tailRunLength = 0;
+  int bodyBorderLength = 0;
+  lti::point limbStart;
+  lti::point limbEnd;
+  int limbRunLength = 0;
+  lti::point nose;
+
+  std::unique_ptr<lti::ioPoints> outline;
+  std::unique_ptr<lti::borderPoints> border;
+  std::unique_ptr<lti::areaPoints> area;
+  std::unique_ptr<lti::borderPoints> bodyBorder;
+  std::unique_ptr<lti::areaPoints> bodyArea;
+  std::unique_ptr<lti::ioPoints> tailIo;
+  std::unique_ptr<lti::borderPoints> tailBorder;
+  std::unique_ptr<lti::ioPoints> limbIo;
+  std::unique_ptr<lti::borderPoints> limbBorder;
+
+  int minX = 2147483647;
+  int maxX = 0;
+  int minY = 2147483647;
+  int maxY = 0;
+
+  std::unique_ptr<WidthGrid> widthGrid;
+
+ private:
+  void run(const lti::ioPoints& input);
+  void releaseWorkingLists();
+};
+
+}  // namespace tressel

@@ -1,0 +1,270 @@
+// The tail search and the limb search: one procedure with two parameter sets.
+// The contour is split into runs of narrow and wide points, short wide gaps
+// between narrow runs are bridged, the longest narrow run is chosen and may be
+// extended across one more gap, and it is accepted when it is long enough and
+// its two ends lie close together.
+#include <vector>
+
+#include "analysis/CTailAnalyzer.h"
+#include "analysis/arithmetic.h"
+
+namespace tressel {
+namespace {
+
+struct BorderRun {
+  lti::point startPoint;
+  lti::point endPoint;
+  int length = 0;
+  bool narrow = false;
+  bool holdsTailEnd = false;
+};
+
+// A doubly linked ring of runs kept in one vector: links are indices, a
+// removed run is unlinked and never visited again. "List order" starts at
+// head and ends at the run before it; ring order wraps around.
+class RunRing {
+ public:
+  static constexpr int none = -1;
+
+  int append(const BorderRun& run) {
+    const int index = static_cast<int>(nodes_.size());
+    nodes_.push_back(Node{run, index, index});
+    if (head_ == none) {
+      head_ = index;
+    } else {
+      const int last = nodes_[head_].prev;
+      nodes_[index].prev = last;
+      nodes_[index].next = head_;
+      nodes_[last].next = index;
+      nodes_[head_].prev = index;
+    }
+    ++size_;
+    return index;
+  }
+
+  void remove(int index) {
+    Node& n = nodes_[index];
+    if (size_ == 1) {
+      head_ = none;
+    } else {
+      nodes_[n.prev].next = n.next;
+      nodes_[n.next].prev = n.prev;
+      if (head_ == index) head_ = n.next;
+    }
+    --size_;
+  }
+
+  int size() const { return size_; }
+  int first() const { return head_; }
+  int last() const { return head_ == none ? none : nodes_[head_].prev; }
+  int ringNext(int index) const { return nodes_[index].next; }
+  int ringPrev(int index) const { return nodes_[index].prev; }
+  // The run after this one in list order, none after the last.
+  int listNext(int index) const { return index == last() ? none : nodes_[index].next; }
+  BorderRun& operator[](int index) { return nodes_[index].run; }
+
+ private:
+  struct Node {
+    BorderRun run;
+    int prev;
+    int next;
+  };
+  std::vector<Node> nodes_;
+  int head_ = none;
+  int size_ = 0;
+};
+
+struct SearchSettings {
+  int widthThreshold = 0;
+  int lengthThreshold = 0;
+  int bridgeNeighbourLength = 10;  // one narrow neighbour of a gap must be this long
+  bool tailEndsBreakRuns = false;  // limb variant: the tail's ends are never narrow
+  lti::point tailStart;
+  lti::point tailEnd;
+};
+
+struct SearchResult {
+  bool accepted = false;
+  int runLength = 0;  // length of the chosen run when it was chosen; 0 when rejected
+  lti::point startPoint;
+  lti::point endPoint;
+};
+
+bool isGap(const BorderRun& run, const SearchSettings& s) {
+  return !run.narrow && run.length <= 3 && !(s.tailEndsBreakRuns && run.holdsTailEnd);
+}
+
+RunRing buildRuns(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s) {
+  RunRing runs;
+  BorderRun current;
+  bool open = false;
+  for (const lti::point& p : contour) {
+    const bool isTailEnd = s.tailEndsBreakRuns && (p == s.tailStart || p == s.tailEnd);
+    const bool narrow = !isTailEnd && grid.widthAt(p) <= s.widthThreshold;
+    if (open && narrow == current.narrow) {
+      ++current.length;
+      current.endPoint = p;
+      current.holdsTailEnd = current.holdsTailEnd || isTailEnd;
+      continue;
+    }
+    if (open) runs.append(current);
+    current = BorderRun{p, p, 1, narrow, isTailEnd};
+    open = true;
+  }
+  if (open) runs.append(current);
+  return runs;
+}
+
+// When the first and last runs agree, the run across the contour's wrap is one
+// run: the last absorbs the first.
+void joinAcrossWrap(RunRing& runs) {
+  if (runs.size() <= 1) return;
+  BorderRun& first = runs[runs.first()];
+  BorderRun& last = runs[runs.last()];
+  if (first.narrow != last.narrow) return;
+  last.endPoint = first.endPoint;
+  last.length += first.length;
+  last.holdsTailEnd = last.holdsTailEnd || first.holdsTailEnd;
+  runs.remove(runs.first());
+}
+
+// Closes wide gaps of up to 3 points between two narrow runs of which at
+// least one is long enough.
+void bridgeGaps(RunRing& runs, const SearchSettings& s) {
+  int o = runs.first();
+  while (o != RunRing::none) {
+    if (runs.size() < 3) return;
+    if (!isGap(runs[o], s)) {
+      o = runs.listNext(o);
+      continue;
+    }
+    const int prev = runs.ringPrev(o);
+    const int next = runs.ringNext(o);
+    const bool bridged = runs[prev].narrow && runs[next].narrow &&
+                         (runs[prev].length >= s.bridgeNeighbourLength ||
+                          runs[next].length >= s.bridgeNeighbourLength);
+    if (!bridged) {
+      o = runs.listNext(o);
+      continue;
+    }
+    const bool gapWasLast = o == runs.last();
+    BorderRun& merged = runs[next];
+    merged.length += runs[o].length;
+    merged.startPoint = runs[o].startPoint;
+    runs.remove(o);
+    merged.length += runs[prev].length;
+    merged.startPoint = runs[prev].startPoint;
+    runs.remove(prev);
+    o = gapWasLast ? runs.first() : runs.listNext(next);
+  }
+}
+
+// The longest narrow run; the first of equals.
+int chooseLongestNarrow(RunRing& runs) {
+  int chosen = RunRing::none;
+  for (int r = runs.first(); r != RunRing::none; r = runs.listNext(r)) {
+    if (runs[r].narrow && (chosen == RunRing::none || runs[r].length > runs[chosen].length)) chosen = r;
+  }
+  return chosen;
+}
+
+// Carries the chosen run across one short gap on one side, when the narrow
+// run beyond the gap is long enough.
+void extendAcrossGap(RunRing& runs, int r, const SearchSettings& s) {
+  if (runs.size() < 5) return;
+  const int d = runs.ringPrev(r);
+  const int c = runs.ringPrev(d);
+  const int a = runs.ringNext(r);
+  const int b = runs.ringNext(a);
+  const int half = s.widthThreshold / 2;
+  bool backward = runs[d].length <= half;
+  bool forward = runs[a].length <= half;
+  if (backward && forward) {
+    backward = runs[c].length >= runs[b].length;
+    forward = !backward;
+  }
+  const int farEnough = s.lengthThreshold / 2;
+  BorderRun& run = runs[r];
+  if (backward && runs[c].length >= farEnough) {
+    run.startPoint = runs[c].startPoint;
+    run.length += runs[c].length + runs[d].length;
+    runs.remove(d);
+    runs.remove(c);
+  } else if (forward && runs[b].length >= farEnough) {
+    run.endPoint = runs[b].endPoint;
+    run.length += runs[b].length + runs[a].length;
+    runs.remove(a);
+    runs.remove(b);
+  }
+}
+
+SearchResult searchNarrowRun(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s) {
+  SearchResult result;
+  RunRing runs = buildRuns(contour, grid, s);
+  joinAcrossWrap(runs);
+  bridgeGaps(runs, s);
+  const int chosen = chooseLongestNarrow(runs);
+  if (chosen == RunRing::none) return result;  // nothing narrow: never a tail or limb
+  result.runLength = runs[chosen].length;
+  extendAcrossGap(runs, chosen, s);
+  const BorderRun& candidate = runs[chosen];
+
+  if (result.runLength < s.lengthThreshold) {
+    result.runLength = 0;
+    return result;
+  }
+  const int64 chord = truncatedLength(squaredDistance(candidate.endPoint, candidate.startPoint));
+  if (chord > 2 * int64{s.widthThreshold}) {
+    result.runLength = 0;
+    return result;
+  }
+  result.accepted = true;
+  result.startPoint = candidate.startPoint;
+  result.endPoint = candidate.endPoint;
+  return result;
+}
+
+}  // namespace
+
+void CTailAnalyzer::searchTail() {
+  SearchSettings s;
+  s.widthThreshold = percentOf(maxWidth, std::min(tailWidthPercent, 25));
+  if (s.widthThreshold < tailWidthMinThreshold) s.widthThreshold = tailWidthMinThreshold;
+  s.lengthThreshold = percentOf(border->size(), tailLengthPercent);
+  if (s.lengthThreshold > tailLengthMaxThreshold) s.lengthThreshold = tailLengthMaxThreshold;
+
+  const SearchResult found = searchNarrowRun(*border, *widthGrid, s);
+  tailRunLength = found.runLength;
+  hasTail = found.accepted ? 1 : 0;
+  if (found.accepted) {
+    tailStart = found.startPoint;
+    tailEnd = found.endPoint;
+    tailBase = midpoint(tailStart, tailEnd);
+  } else {
+    tailStart = tailEnd = tailBase = center;
+  }
+}
+
+void CTailAnalyzer::searchLimb() {
+  if (!hasTail) return;
+  SearchSettings s;
+  s.widthThreshold = percentOf(maxWidth, limbWidthPercent);
+  if (s.widthThreshold < limbWidthMinThreshold) s.widthThreshold = limbWidthMinThreshold;
+  s.lengthThreshold = percentOf(bodyBorder->size(), limbLengthPercent);
+  if (s.lengthThreshold == 0) s.lengthThreshold = 1;
+  if (s.lengthThreshold > limbLengthMaxThreshold) s.lengthThreshold = limbLengthMaxThreshold;
+  s.bridgeNeighbourLength = 5;
+  s.tailEndsBreakRuns = true;
+  s.tailStart = tailStart;
+  s.tailEnd = tailEnd;
+
+  const SearchResult found = searchNarrowRun(*bodyBorder, *widthGrid, s);
+  limbRunLength = found.runLength;
+  hasLimb = found.accepted ? 1 : 0;
+  if (found.accepted) {
+    limbStart = found.startPoint;
+    limbEnd = found.endPoint;
+  }
+}
+
+}  // namespace tressel

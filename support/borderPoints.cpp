@@ -1,0 +1,169 @@
+#include "support/borderPoints.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "support/directionCodes.h"
+#include "support/ioPoints.h"
+#include "support/rasterFrame.h"
+
+namespace lti {
+namespace {
+
+// Bit values of the corner marks: a span starts at a pixel marked 8 and ends
+// at a pixel marked 2; 1 and 4 only make the pixel non-zero.
+constexpr unsigned char spanStart = 8;
+constexpr unsigned char spanEnd = 2;
+
+// Corner mark of a contour pixel, by the code of the step arriving at it (row)
+// and of the step leaving it (column). Made for clockwise contours.
+constexpr unsigned char cornerMarks[8][8] = {
+    {1, 1, 0, 0, 7, 7, 3, 3},         //
+    {9, 9, 8, 8, 0, 15, 11, 11},      //
+    {9, 9, 8, 8, 0, 0, 11, 11},       //
+    {13, 13, 12, 12, 4, 4, 0, 15},    //
+    {13, 13, 12, 12, 4, 4, 0, 0},     //
+    {0, 15, 14, 14, 6, 6, 2, 2},      //
+    {0, 0, 14, 14, 6, 6, 2, 2},       //
+    {1, 1, 0, 15, 7, 7, 3, 3},        //
+};
+
+struct wide {
+  std::int64_t x;
+  std::int64_t y;
+  bool operator==(const wide& o) const { return x == o.x && y == o.y; }
+};
+
+// The contour's points, shifted, without repeats: a point equal to the one
+// before it is dropped, then the last point while it equals the first. A
+// repeated point would be a step without a direction.
+std::vector<wide> distinctSteps(const tpointList<int>& contour, pixelShift shift) {
+  std::vector<wide> points;
+  points.reserve(static_cast<std::size_t>(contour.size()));
+  for (const point& p : contour) {
+    const wide w{p.x + shift.dx, p.y + shift.dy};
+    if (points.empty() || !(points.back() == w)) points.push_back(w);
+  }
+  while (points.size() > 1 && points.back() == points.front()) points.pop_back();
+  return points;
+}
+
+void fillBetweenMarks(channel8& mask) {
+  const int columns = mask.columns();
+  for (int y = 0; y < mask.rows(); ++y) {
+    unsigned char* row = mask.rowData(y);
+    bool inside = false;
+    bool firstMark = true;
+    for (int x = 0; x < columns; ++x) {
+      const unsigned char c = row[x];
+      if (c & spanStart) {
+        inside = true;
+        row[x] = 255;
+        firstMark = false;
+      } else if (inside) {
+        row[x] = 255;
+      }
+      if (c & spanEnd) {
+        inside = false;
+        // An end mark before any start mark closes a span that began at the
+        // row's left edge.
+        if (firstMark) {
+          for (int i = 0; i < x; ++i) row[i] = 255;
+          firstMark = false;
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void drawContour(const tpointList<int>& contour, pixelShift shift, channel8& mask) {
+  if (!mask.hasStorage()) return;
+  const std::vector<wide> points = distinctSteps(contour, shift);
+  auto onRaster = [&mask](const wide& p) {
+    return p.x >= 0 && p.x < mask.columns() && p.y >= 0 && p.y < mask.rows();
+  };
+  const std::size_t n = points.size();
+  if (n < 4) {
+    for (const wide& p : points) {
+      if (onRaster(p)) mask.at(static_cast<int>(p.y), static_cast<int>(p.x)) = 255;
+    }
+    return;
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    const wide& before = points[i == 0 ? n - 1 : i - 1];
+    const wide& here = points[i];
+    const wide& after = points[i + 1 == n ? 0 : i + 1];
+    if (!onRaster(here)) continue;
+    const int arriving = directionCode(here.x - before.x, here.y - before.y);
+    const int leaving = directionCode(after.x - here.x, after.y - here.y);
+    mask.at(static_cast<int>(here.y), static_cast<int>(here.x)) |= cornerMarks[arriving][leaving];
+  }
+  fillBetweenMarks(mask);
+}
+
+bool borderPoints::toMask(channel8& mask) const {
+  if (empty()) return true;
+  sizeForStoredBox(storedBox, mask);
+  drawContour(*this, pixelShift{}, mask);
+  return true;
+}
+
+bool borderPoints::fromMask(const channel8& mask) {
+  clear();
+  if (!mask.hasStorage()) return true;
+  const int rows = mask.rows();
+  const int columns = mask.columns();
+
+  point start(-1, -1);
+  for (int y = 0; y < rows && start.y < 0; ++y) {
+    const unsigned char* row = mask.rowData(y);
+    for (int x = 0; x < columns; ++x) {
+      if (row[x] != 0) {
+        start = point(x, y);
+        break;
+      }
+    }
+  }
+  if (start.y < 0) return true;
+
+  auto isRegion = [&](int x, int y) {
+    return x >= 0 && x < columns && y >= 0 && y < rows && mask.at(y, x) != 0;
+  };
+
+  pushBack(start);
+  point current = start;
+  int direction = 0;
+  // The walk is deterministic on (pixel, direction), so it cannot take more
+  // steps than there are such states before returning to the start pixel.
+  const std::int64_t stepLimit = 8 * std::int64_t{rows} * columns + 8;
+  for (std::int64_t steps = 0; steps < stepLimit; ++steps) {
+    bool found = false;
+    for (int tries = 0; tries < 8; ++tries) {
+      if (isRegion(current.x + directionStepX[direction], current.y + directionStepY[direction])) {
+        found = true;
+        break;
+      }
+      direction = (direction + 7) % 8;
+    }
+    if (!found) return true;  // an isolated pixel: the contour is the start point alone
+    current = point(current.x + directionStepX[direction], current.y + directionStepY[direction]);
+    pushBack(current);
+    direction = (direction + 2) % 8;
+    if (current == start) break;
+  }
+  popBack();  // the repeated start point
+  return true;
+}
+
+borderPoints& borderPoints::buildFromIo(const ioPoints& spans) {
+  channel8 mask;
+  const box b = frameRaster(spans, mask);
+  drawSpans(spans, shiftToOrigin(b), mask);
+  fromMask(mask);
+  shiftPoints(*this, b.minX, b.minY);
+  return *this;
+}
+
+}  // namespace lti
