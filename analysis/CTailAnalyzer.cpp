@@ -23,9 +23,9 @@ CTailAnalyzer::CTailAnalyzer(const AnalysisParameters& p)
       limbBorder(std::make_unique<lti::borderPoints>()),
       widthGrid(std::make_unique<WidthGrid>()) {}
 
-CTailAnalyzer::CTailAnalyzer(const lti::ioPoints& input, const AnalysisParameters& parameters)
+CTailAnalyzer::CTailAnalyzer(const lti::ioPoints& input, const AnalysisParameters& parameters, Retain retain)
     : CTailAnalyzer(parameters) {
-  run(input);
+  run(input, retain);
 }
 
 CTailAnalyzer::CTailAnalyzer(const lti::ioPoints& input, int tailWidthPercent_, int tailLengthPercent_,
@@ -37,7 +37,7 @@ CTailAnalyzer::CTailAnalyzer(const lti::ioPoints& input, int tailWidthPercent_, 
                                               limbWidthMinThreshold_, limbLengthMaxThreshold_,
                                               loopLengthMaxPercent_}) {}
 
-void CTailAnalyzer::run(const lti::ioPoints& input) {
+void CTailAnalyzer::run(const lti::ioPoints& input, Retain retain) {
   outline->assignFrom(input);
   outline->sortPoints();
   findBoundingBox();
@@ -53,7 +53,7 @@ void CTailAnalyzer::run(const lti::ioPoints& input) {
   removeLimbs();
   computeBodyCenters();
   placeNose();
-  releaseWorkingLists();
+  if (retain == Retain::borderOnly) releaseWorkingLists();
 }
 
 void CTailAnalyzer::releaseWorkingLists() {

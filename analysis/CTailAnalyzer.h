@@ -32,9 +32,15 @@ struct AnalysisParameters {
 // analysis right after the contour is cleaned.
 constexpr AnalysisParameters borderOnlyParameters{0, 16, 7, 50, 10, 7, 7, 15, 10};
 
+// What the analysis keeps once it has run. The working lists (outline, area,
+// body contour and area, segments) and the grid are normally released at the
+// end; a caller that wants to draw them (the overlay tool) keeps them.
+enum class Retain { borderOnly, workingLists };
+
 class CTailAnalyzer {
  public:
-  CTailAnalyzer(const lti::ioPoints& input, const AnalysisParameters& parameters);
+  CTailAnalyzer(const lti::ioPoints& input, const AnalysisParameters& parameters,
+                Retain retain = Retain::borderOnly);
   CTailAnalyzer(const lti::ioPoints& input, int tailWidthPercent, int tailLengthPercent,
                 int tailWidthMinThreshold, int tailLengthMaxThreshold, int limbWidthPercent,
                 int limbLengthPercent, int limbWidthMinThreshold, int limbLengthMaxThreshold,
@@ -112,7 +118,7 @@ class CTailAnalyzer {
   std::unique_ptr<WidthGrid> widthGrid;
 
  private:
-  void run(const lti::ioPoints& input);
+  void run(const lti::ioPoints& input, Retain retain);
   void releaseWorkingLists();
 };
 
