@@ -157,13 +157,19 @@ class _MaskView:
     def _from_bytes(self, data, shape):
         if shape is None:
             raise ValueError("a bytes mask needs shape=(height, width)")
+        if isinstance(data, memoryview):
+            data = data.tobytes()  # any layout, as its bytes in C order
+        if len(shape) != 2:
+            raise ValueError("shape must be (height, width), got %r" % (shape,))
         self.height, self.width = (int(n) for n in shape)
         if self.height < 0 or self.width < 0 or len(data) != self.height * self.width:
             raise ValueError("mask of %d bytes does not have shape %r" % (len(data), tuple(shape)))
-        if isinstance(data, bytearray) and data:
+        if not data:
+            raise ValueError("mask is empty: shape %r" % (tuple(shape),))
+        if isinstance(data, bytearray):
             self._keep = (ctypes.c_uint8 * len(data)).from_buffer(data)
-        else:  # bytes are passed in place; other buffers are copied to bytes
-            self._keep = ctypes.c_char_p(data if isinstance(data, bytes) else bytes(data))
+        else:  # bytes are passed in place
+            self._keep = ctypes.c_char_p(data)
         self.address = ctypes.cast(self._keep, ctypes.c_void_p).value
         self.stride = self.width
 

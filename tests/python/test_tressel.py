@@ -122,7 +122,7 @@ class Errors(unittest.TestCase):
             (lambda: tressel.analyze(mask=mask, points=[(1, 1)], shape=(HEIGHT, WIDTH)), ValueError, "exactly one"),
             (lambda: tressel.spans(mask), ValueError, "shape="),
             (lambda: tressel.spans(mask, shape=(HEIGHT, WIDTH + 1)), ValueError, "does not have shape"),
-            (lambda: tressel.spans(b"", shape=(0, 0)), ValueError, "empty"),
+            (lambda: tressel.spans(bytearray(), shape=(0, 3)), ValueError, "empty"),
             (lambda: tressel.spans([[0, 1]]), ValueError, "NumPy array, or bytes"),
             (lambda: tressel.analyze(points=[(1, 2), (3,)]), ValueError, "pairs"),
             (lambda: tressel.analyze(points=[("a", 2), (3, 4)]), ValueError, "numbers"),
