@@ -3,8 +3,17 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE ?= cmake
 RELEASE_DIR := build/release
 ASAN_DIR := build/asan
+TSAN_DIR := build/tsan
+FUZZ_DIR := build/fuzz
+FUZZ_CC ?= clang
+FUZZ_CXX ?= clang++
+# `make fuzz`: seconds per target, where the growing corpora live (outside the
+# repository's seeds), and the targets (one seed directory each).
+FUZZ_SECONDS ?= 60
+FUZZ_CORPUS ?= build/fuzz-corpus
+FUZZERS ?= $(notdir $(wildcard fuzz/seeds/*))
 
-.PHONY: all build demo python test test-release test-asan clean
+.PHONY: all build demo python test test-release test-asan test-fuzz test-tsan fuzz fuzz-build clean
 
 all: build
 
@@ -13,6 +22,13 @@ $(RELEASE_DIR)/CMakeCache.txt:
 
 $(ASAN_DIR)/CMakeCache.txt:
 	$(CMAKE) -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DTRESSEL_SANITIZE=ON
+
+$(TSAN_DIR)/CMakeCache.txt:
+	$(CMAKE) -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRESSEL_TSAN=ON
+
+$(FUZZ_DIR)/CMakeCache.txt:
+	CC=$(FUZZ_CC) CXX=$(FUZZ_CXX) $(CMAKE) -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DTRESSEL_FUZZ=ON -DTRESSEL_TESTS=OFF
 
 build: $(RELEASE_DIR)/CMakeCache.txt
 	$(CMAKE) --build $(RELEASE_DIR) -j $(JOBS)
@@ -24,7 +40,7 @@ demo: build
 python: build
 	cp -L $(RELEASE_DIR)/libTressel.so python/tressel/libTressel.so
 
-test: test-release test-asan
+test: test-release test-asan test-fuzz test-tsan
 
 test-release: $(RELEASE_DIR)/CMakeCache.txt
 	$(CMAKE) --build $(RELEASE_DIR) -j $(JOBS)
@@ -34,6 +50,29 @@ test-asan: $(ASAN_DIR)/CMakeCache.txt
 	$(CMAKE) --build $(ASAN_DIR) -j $(JOBS)
 	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j $(JOBS)
+
+# Every fuzz target over its seeds, then a few seconds of fuzzing each.
+test-fuzz: fuzz-build
+	cd $(FUZZ_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The library's tests and the thread test under ThreadSanitizer.
+test-tsan: $(TSAN_DIR)/CMakeCache.txt
+	$(CMAKE) --build $(TSAN_DIR) -j $(JOBS)
+	cd $(TSAN_DIR) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j $(JOBS)
+
+fuzz-build: $(FUZZ_DIR)/CMakeCache.txt
+	$(CMAKE) --build $(FUZZ_DIR) -j $(JOBS)
+
+# Fuzzing campaigns, one target after the other on one core, at the lowest
+# priority: `make fuzz FUZZ_SECONDS=600 FUZZERS=class_fuzzer`.
+fuzz: fuzz-build
+	@for f in $(FUZZERS); do \
+		mkdir -p $(FUZZ_CORPUS)/$$f $(FUZZ_CORPUS)/artifacts && \
+		dict=fuzz/$$f.dict; [ -f $$dict ] && dict=-dict=$$dict || dict=; \
+		echo "== $$f, $(FUZZ_SECONDS) s"; \
+		nice -n 19 $(FUZZ_DIR)/fuzz/$$f -max_total_time=$(FUZZ_SECONDS) -timeout=25 -print_final_stats=1 \
+			-artifact_prefix=$(FUZZ_CORPUS)/artifacts/$$f- $$dict $(FUZZ_CORPUS)/$$f fuzz/seeds/$$f || exit 1; \
+	done
 
 clean:
 	rm -rf build
