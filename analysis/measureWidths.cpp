@@ -67,10 +67,10 @@ void CTailAnalyzer::measureWidths() {
   if (path == Path::plain) {
     for (const lti::point& p : *area) grid.markArea(p.x, p.y);
   } else {
-    areaMask.forEachRun([&grid](int y, int first, int last) {
-      std::uint8_t* f = grid.flags() + grid.index(first, y);
-      for (int x = first; x <= last; ++x) *f++ |= WidthGrid::inArea;
-    });
+    for (const RegionMask::Run& r : areaMask.runs()) {
+      std::uint8_t* f = grid.flags() + grid.index(r.first, r.y);
+      for (int x = r.first; x <= r.last; ++x) *f++ |= WidthGrid::inArea;
+    }
   }
   maxWidth = 0;
 
