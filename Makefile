@@ -4,7 +4,7 @@ CMAKE ?= cmake
 RELEASE_DIR := build/release
 ASAN_DIR := build/asan
 
-.PHONY: all build demo test test-release test-asan clean
+.PHONY: all build demo python test test-release test-asan clean
 
 all: build
 
@@ -19,6 +19,10 @@ build: $(RELEASE_DIR)/CMakeCache.txt
 
 demo: build
 	$(RELEASE_DIR)/examples/demo_host
+
+# Places the shared library in the Python package, for `pip install ./python`.
+python: build
+	cp -L $(RELEASE_DIR)/libTressel.so python/tressel/libTressel.so
 
 test: test-release test-asan
 
