@@ -110,6 +110,15 @@ void drawRegion(Canvas& canvas, const Frame& frame, const OverlayScene& scene) {
   }
 }
 
+// The number of pixels the spans cover.
+std::int64_t spanArea(const OverlayScene& scene) {
+  std::int64_t area = 0;
+  for (std::size_t i = 0; i + 1 < scene.x->size(); i += 2) {
+    area += std::abs(static_cast<std::int64_t>((*scene.x)[i + 1]) - static_cast<std::int64_t>((*scene.x)[i])) + 1;
+  }
+  return area;
+}
+
 struct LegendEntry {
   enum Kind { line, marker } kind;
   Colour colour;
@@ -129,7 +138,8 @@ std::vector<LegendEntry> legendEntries(const tressel::CTailAnalyzer& a) {
     entries.push_back({LegendEntry::marker, kTailBase, Marker::ring, "tail base " + coordinates(a.tailBase)});
   }
   entries.push_back({LegendEntry::marker, kCentre, Marker::cross, "body centre " + coordinates(a.bodyCenter)});
-  entries.push_back({LegendEntry::marker, kNose, Marker::diamond, "nose " + coordinates(a.nose)});
+  entries.push_back({LegendEntry::marker, kNose, Marker::diamond,
+                     "nose " + coordinates(a.nose) + (a.nose == a.bodyCenter ? " (at the centre)" : "")});
   return entries;
 }
 
@@ -246,16 +256,19 @@ tressel_image::RgbImage drawOverlay(const OverlayScene& scene, int scale, std::s
   Canvas canvas(static_cast<int>(canvasW), static_cast<int>(pictureH) + legendH, kBackground);
 
   drawRegion(canvas, frame, scene);
-  const double width = scale == 1 ? 1 : std::max(2, scale / 2);
+  const double size = std::sqrt(static_cast<double>(spanArea(scene))) * scale;  // the animal's size on the canvas
+  const double width = std::max(scale == 1 ? 1.0 : std::max(2, scale / 2), std::round(size / 110));
   drawChain(canvas, frame, *a.border, true, width, kBorder);
   drawChain(canvas, frame, *a.bodyBorder, true, width, kBody);
   if (a.hasTail) drawChain(canvas, frame, *a.tailBorder, false, width + 2, kTailSegment);
 
-  // Markers grow with the picture so that they stand out on large frames too.
-  const double r = std::max({4.0, 2.5 * scale, std::min(pictureW, pictureH) / 40.0});
+  // Markers grow with the animal, so that they stand out on large ones and
+  // do not hide small ones.
+  const double r = std::max({4.0, 2.5 * scale, size / 14});
   if (a.hasTail) drawMarker(canvas, frame.centreOf(a.tailBase), Marker::ring, r, kTailBase);
-  drawMarker(canvas, frame.centreOf(a.bodyCenter), Marker::cross, r, kCentre);
+  // Without a tail the nose is the centre: the cross then shows on the diamond.
   drawMarker(canvas, frame.centreOf(a.nose), Marker::diamond, r, kNose);
+  drawMarker(canvas, frame.centreOf(a.bodyCenter), Marker::cross, r, kCentre);
 
   legend.draw(canvas, static_cast<int>(pictureH));
   return canvas.image();
