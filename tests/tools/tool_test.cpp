@@ -272,6 +272,24 @@ TEST_F(Tool, PointsFilesGiveWhatTheirMaskGives) {
   EXPECT_EQ(border.out, run({"border", sample("curved.png")}).out);
 }
 
+// The analysis throws when its rasters would be too large; that is one
+// file's error, not the end of the batch.
+TEST_F(Tool, ASilhouetteTooFarAwayToAnalyseIsOneFilesError) {
+  spit(temp("far.txt"), "1000000000 5\n1000000009 5\n1000000000 6\n1000000009 6\n");
+  spit(temp("near.txt"), "0 5\n9 5\n0 6\n9 6\n");
+  for (const char* jobs : {"1", "2"}) {
+    const ToolRun r = run({"analyze", "--format", "csv", "--points", "--jobs", jobs, temp("far.txt"), temp("near.txt")});
+    EXPECT_EQ(r.status, 1);
+    const std::vector<std::string> rows = lines(r.out);
+    ASSERT_EQ(rows.size(), 2u) << r.out;
+    EXPECT_EQ(rows[1].rfind(temp("near.txt") + ",", 0), 0u);
+    EXPECT_EQ(r.err.rfind("tressel: " + temp("far.txt") + ": cannot analyse: memory allocation error", 0), 0u) << r.err;
+  }
+  const ToolRun draw = run({"draw", "--points", temp("far.txt"), "--out", temp("far.png")});
+  EXPECT_EQ(draw.status, 1);
+  EXPECT_NE(draw.err.find("cannot analyse"), std::string::npos) << draw.err;
+}
+
 TEST_F(Tool, BorderPrintsTheLibrarysContour) {
   std::vector<float> x, y;
   spans(readSample(sample("pup.png")), x, y);

@@ -22,7 +22,9 @@ std::string maskSpans(const tressel_image::Mask& mask, bool allComponents, std::
   if (count == 0) return "";
   const int again = tressel_mask_spans(mask.pixels.data(), mask.width, mask.height, mask.width, flags, x.data(),
                                        y.data(), count);
-  if (again != count) return std::string("cannot find the silhouette: ") + tressel_error_message(again);
+  if (again != count) {
+    return std::string("cannot find the silhouette: ") + (again < 0 ? tressel_error_message(again) : "internal error");
+  }
   return "";
 }
 
