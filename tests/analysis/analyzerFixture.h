@@ -44,7 +44,7 @@ inline void prepareBorder(tressel::CTailAnalyzer& a, const Points& points, const
   a.maxX = b.maxX;
   a.maxY = b.maxY;
   a.widthGrid->build(b.minX, b.minY, b.maxX, b.maxY);
-  for (std::size_t i = 0; i < points.size(); ++i) a.widthGrid->cell(points[i].x, points[i].y).width = widths[i];
+  for (std::size_t i = 0; i < points.size(); ++i) a.widthGrid->setWidth(points[i], widths[i]);
   a.maxWidth = maxWidth;
 }
 

@@ -7,7 +7,8 @@ file(REMOVE_RECURSE ${work})
 file(MAKE_DIRECTORY ${work})
 
 function(run)
-  execute_process(COMMAND ${ARGN} WORKING_DIRECTORY ${work} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  execute_process(COMMAND ${ARGN} WORKING_DIRECTORY ${work}
+    RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
   message(STATUS "${out}")
   set(out "${out}" PARENT_SCOPE)
   if(NOT status EQUAL 0)
