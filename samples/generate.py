@@ -280,6 +280,8 @@ def main(argv):
         p.error("--speck takes X,Y,R")
     if args.length < 8:
         p.error("--length must be at least 8")
+    if args.at and not args.frame:
+        p.error("--at places the animal within --frame; give both")
     if args.samples:
         os.makedirs(args.samples, exist_ok=True)
         rows = [TRUTH_HEADER]
