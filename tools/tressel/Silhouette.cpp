@@ -2,6 +2,7 @@
 
 #include "image/pointsFile.h"
 #include "image/readImage.h"
+#include "tressel/tressel.h"
 
 namespace tressel_tool {
 namespace {
