@@ -2,6 +2,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -140,6 +141,63 @@ TEST(PngErrors, DamageNeverChangesTheMaskSilently) {
     if (r.ok()) {
       EXPECT_EQ(r.mask.pixels, original.mask.pixels) << "byte " << i;
     }
+  }
+}
+
+// The process's peak of mapped memory, in kB (0 where there is no /proc).
+long peakVirtualKb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmPeak:", 0) == 0) return std::stol(line.substr(7));
+  }
+  return 0;
+}
+
+// A chunk inserted after the IHDR, declaring `length` bytes but holding
+// only a few.
+std::vector<std::uint8_t> withChunk(std::vector<std::uint8_t> file, const char* type, std::uint32_t length) {
+  std::vector<std::uint8_t> chunk;
+  for (int i = 0; i < 4; ++i) chunk.push_back(static_cast<std::uint8_t>(length >> (24 - 8 * i)));
+  chunk.insert(chunk.end(), type, type + 4);
+  chunk.insert(chunk.end(), {'a', 0, 'b', 'c'});
+  file.insert(file.begin() + 33, chunk.begin(), chunk.end());  // signature 8, IHDR 25
+  return file;
+}
+
+// A file of a few hundred bytes must not make the reader allocate what its
+// chunks claim to hold: ancillary chunks are skipped unread, and pixel data is
+// streamed.
+TEST(PngErrors, DeclaredChunkLengthsAllocateNothing) {
+  const std::vector<std::uint8_t> sample = samplePng(false);
+  for (const char* type : {"sPLT", "iCCP", "zTXt", "iTXt", "tEXt", "eXIf", "prVt"}) {
+    const std::vector<std::uint8_t> file = withChunk(sample, type, 0x7FFF0000u);
+    const long before = peakVirtualKb();
+    const tressel_image::MaskResult r = tressel_image::readMask(file.data(), file.size(), 0);
+    EXPECT_FALSE(r.ok()) << type;
+    EXPECT_LT(peakVirtualKb() - before, 256 * 1024) << type << ": the declared length was allocated";
+  }
+}
+
+// Skipping them loses nothing: a file with ancillary chunks gives the mask of
+// the same file without, transparency (tRNS) included.
+TEST(PngReader, AncillaryChunksChangeNothing) {
+  const Kind kinds[] = {
+      {"grey", PNG_COLOR_TYPE_GRAY, 8, false, 0, {255}, {0}},
+      {"palette with transparency", PNG_COLOR_TYPE_PALETTE, 8, true, 0, {1}, {0}, {250, 250, 250, 9, 9, 9},
+       {255, 0}},
+  };
+  for (const Kind& k : kinds) {
+    const std::vector<std::uint8_t> plain = encodePng(specOf(k));
+    std::vector<std::uint8_t> text = {0, 0, 0, 5, 't', 'E', 'X', 't', 'k', 0, 'v', 'a', 'l'};
+    const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, text.data() + 4, 9));
+    for (int i = 0; i < 4; ++i) text.push_back(static_cast<std::uint8_t>(crc >> (24 - 8 * i)));
+    std::vector<std::uint8_t> annotated = plain;
+    annotated.insert(annotated.begin() + 33, text.begin(), text.end());
+    const tressel_image::MaskResult a = tressel_image::readMask(plain.data(), plain.size(), 0);
+    const tressel_image::MaskResult b = tressel_image::readMask(annotated.data(), annotated.size(), 0);
+    ASSERT_TRUE(a.ok() && b.ok()) << k.name << ": " << a.error << b.error;
+    EXPECT_EQ(a.mask.pixels, b.mask.pixels) << k.name;
   }
 }
 

@@ -53,6 +53,10 @@ struct Layout {
 bool readLayout(png_structp png, png_infop info, Layout& layout, std::string* tooLarge) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);  // checked below, with a clearer message
+  // Ancillary chunks other than tRNS are skipped unread: libpng would
+  // allocate their buffers from the length a chunk declares, before reading
+  // it, and a mask needs none of them.
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
   png_read_info(png, info);
   layout.width = png_get_image_width(png, info);
   layout.height = png_get_image_height(png, info);
