@@ -79,7 +79,7 @@ fuzz: fuzz-build
 		mkdir -p $(FUZZ_CORPUS)/$$f $(FUZZ_CORPUS)/artifacts && \
 		dict=fuzz/$$f.dict; [ -f $$dict ] && dict=-dict=$$dict || dict=; \
 		echo "== $$f, $(FUZZ_SECONDS) s"; \
-		nice -n 19 $(FUZZ_DIR)/fuzz/$$f -max_total_time=$(FUZZ_SECONDS) -timeout=25 -print_final_stats=1 \
+		nice -n 19 $(FUZZ_DIR)/fuzz/$$f -max_total_time=$(FUZZ_SECONDS) -timeout=25 -malloc_limit_mb=512 -print_final_stats=1 \
 			-artifact_prefix=$(FUZZ_CORPUS)/artifacts/$$f- $$dict $(FUZZ_CORPUS)/$$f fuzz/seeds/$$f || exit 1; \
 	done
 

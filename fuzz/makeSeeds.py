@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the seed corpora of the outline and C interface fuzzers.
 
-    python3 fuzz/makeSeeds.py        # rewrites fuzz/seeds/{class,paths,capi}_fuzzer
+    python3 fuzz/makeSeeds.py        # rewrites every directory under fuzz/seeds
 
 The format is described in outlineInput.h. The seeds are animal-like
 silhouettes (with and without tails, limbs and loops) and a few degenerate
@@ -11,6 +11,7 @@ segment raster's size bound, with default, notable and raw parameters.
 import math
 import os
 import struct
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -201,6 +202,117 @@ def capi_seeds(outlines):
     return seeds
 
 
+ADAM7 = [(0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4), (1, 0, 2, 2), (0, 1, 1, 2)]
+CHANNELS = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}
+
+
+def png(pixels, color_type, depth, palette=None, trns=None, interlace=False):
+    """pixels: rows of tuples of samples (one per channel)."""
+    height, width = len(pixels), len(pixels[0])
+
+    def scanlines(xs, ys, xstep, ystep):
+        out = bytearray()
+        for y in range(ys, height, ystep):
+            samples = [v for x in range(xs, width, xstep) for v in pixels[y][x]]
+            if not samples:
+                continue
+            out.append(0)
+            if depth < 8:
+                bits = "".join(format(v, "0%db" % depth) for v in samples)
+                bits += "0" * (-len(bits) % 8)
+                out += bytes(int(bits[i:i + 8], 2) for i in range(0, len(bits), 8))
+            elif depth == 8:
+                out += bytes(samples)
+            else:
+                out += b"".join(struct.pack(">H", v) for v in samples)
+        return out
+
+    raw = bytearray()
+    for xs, ys, xstep, ystep in (ADAM7 if interlace else [(0, 0, 1, 1)]):
+        raw += scanlines(xs, ys, xstep, ystep)
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF)
+
+    out = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, depth, color_type, 0, 0,
+                                                             1 if interlace else 0))
+    if palette:
+        out += chunk(b"PLTE", bytes(v for rgb in palette for v in rgb))
+    if trns is not None:
+        out += chunk(b"tRNS", trns)
+    return out + chunk(b"IDAT", zlib.compress(bytes(raw))) + chunk(b"IEND", b"")
+
+
+def image_seeds():
+    m = rodent(24, limbs=2)
+    width, height = m.width, m.height
+
+    def samples(channels, on, off):
+        return [[(on if m.on[y][x] else off)[:channels] for x in range(width)] for y in range(height)]
+
+    pngs = {
+        "grey8": png(samples(1, (200,), (10,)), 0, 8),
+        "grey1": png(samples(1, (1,), (0,)), 0, 1),
+        "grey2": png(samples(1, (3,), (1,)), 0, 2),
+        "grey4": png(samples(1, (12,), (2,)), 0, 4),
+        "grey16": png(samples(1, (40000,), (300,)), 0, 16),
+        "grey8_trns": png(samples(1, (200,), (10,)), 0, 8, trns=struct.pack(">H", 10)),
+        "grey_alpha8": png(samples(2, (250, 128), (250, 0)), 4, 8),
+        "rgb8": png(samples(3, (30, 220, 40), (0, 0, 90)), 2, 8),
+        "rgb16": png(samples(3, (0, 65535, 0), (100, 100, 100)), 2, 16),
+        "rgba8_interlaced": png(samples(4, (255, 255, 255, 255), (255, 255, 255, 0)), 6, 8, interlace=True),
+        "rgba16": png(samples(4, (65535, 0, 0, 65535), (0, 0, 0, 65535)), 6, 16),
+        "grey8_interlaced": png(samples(1, (255,), (0,)), 0, 8, interlace=True),
+        "palette8_trns": png(samples(1, (1,), (0,)), 3, 8, palette=[(0, 0, 0), (255, 255, 255)], trns=b"\xff\x80"),
+        "palette1": png(samples(1, (1,), (0,)), 3, 1, palette=[(0, 0, 0), (255, 255, 255)]),
+        "pixel": png([[(255,)]], 0, 8),
+    }
+    whole = pngs["grey8"]
+    pngs["truncated"] = whole[:len(whole) // 2]
+    pngs["bad_crc"] = whole[:-5] + b"\x00" + whole[-4:]
+    # An ancillary chunk that declares far more than the file holds.
+    pngs["huge_chunk"] = whole[:33] + struct.pack(">I", 0x7FFF0000) + b"sPLTa\x00bc" + whole[33:]
+
+    def text_rows(values, per_line=12):
+        items = [str(v) for v in values]
+        return "\n".join(" ".join(items[i:i + per_line]) for i in range(0, len(items), per_line)) + "\n"
+
+    bits = [1 if m.on[y][x] else 0 for y in range(height) for x in range(width)]
+    grey = [200 if b else 10 for b in bits]
+    packed = bytearray()
+    for y in range(height):
+        row = "".join(str(bits[y * width + x]) for x in range(width))
+        row += "0" * (-len(row) % 8)
+        packed += bytes(int(row[i:i + 8], 2) for i in range(0, len(row), 8))
+    head = "%d %d\n" % (width, height)
+    pbm = {
+        "p1": ("P1\n# a rodent\n" + head + text_rows(bits)).encode(),
+        "p1_run_together": ("P1 " + head + "\n".join("".join(map(str, bits[y * width:(y + 1) * width]))
+                                                    for y in range(height)) + "\n").encode(),
+        "p2": ("P2\n" + head + "255\n" + text_rows(grey)).encode(),
+        "p3": ("P3 " + head + "65535\n" + text_rows([v * 257 for g in grey for v in (g, 0, g // 2)])).encode(),
+        "p4": ("P4\n" + head).encode() + bytes(packed),
+        "p5": ("P5 #c\n" + head + "255\n").encode() + bytes(grey),
+        "p5_16": ("P5\n" + head + "1000\n").encode() + b"".join(struct.pack(">H", g * 3) for g in grey),
+        "p6": ("P6\n" + head + "255\n").encode() + bytes(v for g in grey for v in (0, g, 0)),
+        "p5_truncated": ("P5\n" + head + "255\n").encode() + bytes(grey[:50]),
+        "p2_over_max": b"P2 2 1 7 3 9\n",
+        "p4_huge_header": b"P4\n1048576 256\n\x00",
+    }
+    spans = Mask.runs(m)
+    lines = ["# x y"]
+    for y, first, last in spans:
+        lines += ["%d %d" % (first, y), "%d,%d" % (last, y)]
+    points = {
+        "rodent": ("\n".join(lines) + "\n").encode(),
+        "decimals": b"3.99 -3.99\n  +12.5\t7e2\r\n\n# comment\n1e9 -2147483648\n",
+        "bad_line": b"1 2\n3\n",
+        "too_large": b"1 4294967296\n",
+        "nan": b"nan 1\ninf 2\n",
+    }
+    return pngs, pbm, points
+
+
 def write(directory, seeds):
     path = os.path.join(HERE, "seeds", directory)
     os.makedirs(path, exist_ok=True)
@@ -216,6 +328,10 @@ def main():
     write("class_fuzzer", outlines)
     write("paths_fuzzer", {k: v for k, v in outlines.items() if k not in ("near_bound",)})
     write("capi_fuzzer", capi_seeds(outlines))
+    pngs, pbm, points = image_seeds()
+    write("png_fuzzer", pngs)
+    write("netpbm_fuzzer", pbm)
+    write("points_fuzzer", points)
 
 
 if __name__ == "__main__":

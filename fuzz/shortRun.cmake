@@ -4,7 +4,7 @@
 # kept under WORK/artifacts.
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/corpus ${WORK}/artifacts)
-set(options -max_total_time=${SECONDS} -seed=1 -timeout=25 -print_final_stats=1 -artifact_prefix=${WORK}/artifacts/)
+set(options -max_total_time=${SECONDS} -seed=1 -timeout=25 -malloc_limit_mb=512 -print_final_stats=1 -artifact_prefix=${WORK}/artifacts/)
 if(DICT)
   list(APPEND options -dict=${DICT})
 endif()
