@@ -18,7 +18,7 @@ void RegionMask::fill(const lti::borderPoints& contour) {
     const unsigned char* data = pixels.rowData(row);
     for (int x = lti::findNonZero(data, 0, columns); x < columns; x = lti::findNonZero(data, x, columns)) {
       const int end = lti::findZero(data, x, columns);
-      runs_.push_back(Run{frame.minY + row, frame.minX + x, frame.minX + end - 1});
+      runs_.push_back(Run{frame.minY + row, frame.minX + x, frame.minX + (end - 1)});
       x = end;
     }
   }
@@ -38,7 +38,7 @@ PointSums RegionMask::sums() const {
 void RegionMask::toAreaPoints(lti::areaPoints& area) const {
   area.clear();
   for (const Run& r : runs_) {
-    for (int x = r.first; x <= r.last; ++x) area.pushBack(lti::point(x, r.y));
+    for (std::int64_t x = r.first; x <= r.last; ++x) area.pushBack(lti::point(static_cast<int>(x), r.y));
   }
 }
 

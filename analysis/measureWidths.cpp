@@ -82,7 +82,7 @@ void CTailAnalyzer::measureWidths() {
   } else {
     for (const RegionMask::Run& r : areaMask.runs()) {
       std::uint8_t* f = grid.flags() + grid.index(r.first, r.y);
-      for (int x = r.first; x <= r.last; ++x) *f++ |= WidthGrid::inArea;
+      for (int64 x = r.first; x <= r.last; ++x) *f++ |= WidthGrid::inArea;
     }
   }
   maxWidth = 0;

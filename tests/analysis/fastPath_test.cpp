@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <random>
 
 #include "analyzerFixture.h"
@@ -92,6 +93,39 @@ TEST(FastPath, KeptListsAreThoseOfThePlainPath) {
     EXPECT_TRUE(fast.tailIo->equals(*plain.tailIo)) << round;
     EXPECT_TRUE(fast.tailBorder->equals(*plain.tailBorder)) << round;
     EXPECT_TRUE(fast.limbBorder->equals(*plain.limbBorder)) << round;
+  }
+}
+
+// Regions on the edges of the int32 plane: runs that end on its last column
+// or row are filled, measured and listed without stepping past it.
+TEST(FastPath, RegionsOnTheEdgesOfTheIntRange) {
+  constexpr int kMax = std::numeric_limits<int>::max(), kMin = std::numeric_limits<int>::min();
+  struct Case {
+    const char* name;
+    int left, top;
+    point center;  // the mean truncates toward zero
+  };
+  const Case cases[] = {
+      {"last column", kMax - 29, 100, point(kMax - 15, 109)},
+      {"last row", 100, kMax - 19, point(114, kMax - 10)},
+      {"last column and row", kMax - 29, kMax - 19, point(kMax - 15, kMax - 10)},
+      {"first column and row", kMin, kMin, point(kMin + 15, kMin + 10)},
+  };
+  for (const Case& c : cases) {
+    lti::ioPoints spans;
+    for (int row = 0; row < 20; ++row) {
+      spans.pushBack(point(c.left, c.top + row));
+      spans.pushBack(point(c.left + 29, c.top + row));
+    }
+    const tressel::CTailAnalyzer fast(spans, defaults(), tressel::Retain::workingLists, tressel::Path::fast);
+    const tressel::CTailAnalyzer plain(spans, defaults(), tressel::Retain::workingLists, tressel::Path::plain);
+    EXPECT_EQ(fast.hasTail, 0) << c.name;
+    EXPECT_EQ(fast.area->size(), 600) << c.name;
+    EXPECT_TRUE(fast.area->equals(*plain.area)) << c.name;
+    EXPECT_TRUE(fast.bodyArea->equals(*plain.bodyArea)) << c.name;
+    EXPECT_EQ(fast.center, plain.center) << c.name;
+    EXPECT_EQ(fast.center, c.center) << c.name;
+    EXPECT_EQ(fast.maxWidth, plain.maxWidth) << c.name;
   }
 }
 
