@@ -66,9 +66,10 @@ constexpr int notableValues[16] = {std::numeric_limits<int>::min(), std::numeric
                                    std::numeric_limits<int>::max()};
 
 // Beside the origin, negative, around the segment raster's size bound (side
-// 2^14) and at the ends of the int32 range.
+// 2^14) and at the ends of the int32 range, where a silhouette may run
+// into the saturated last column.
 constexpr double origins[16] = {0, 1, -1, 7, -50, 300, -300, 1000, -1000, 4000, 16000, 16300, 17000,
-                                1000000, -2000000000.0, 2147480000.0};
+                                2147483000.0, -2000000000.0, 2147480000.0};
 
 struct OutlineInput {
   int parameters[9];
