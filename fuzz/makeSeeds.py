@@ -3,7 +3,8 @@
 
     python3 fuzz/makeSeeds.py        # rewrites every directory under fuzz/seeds
 
-The format is described in outlineInput.h. The seeds are animal-like
+The format is described in outlineInput.h. Files named regression_* are
+inputs with which a fuzzer once found a fault; they are kept as they are. The seeds are animal-like
 silhouettes (with and without tails, limbs and loops) and a few degenerate
 outlines, placed at the origin, at negative coordinates and near the
 segment raster's size bound, with default, notable and raw parameters.
@@ -317,7 +318,8 @@ def write(directory, seeds):
     path = os.path.join(HERE, "seeds", directory)
     os.makedirs(path, exist_ok=True)
     for old in os.listdir(path):
-        os.remove(os.path.join(path, old))
+        if not old.startswith("regression_"):  # inputs that once found a fault are kept
+            os.remove(os.path.join(path, old))
     for name, data in seeds.items():
         with open(os.path.join(path, name), "wb") as f:
             f.write(data)
