@@ -5,6 +5,9 @@ RELEASE_DIR := build/release
 ASAN_DIR := build/asan
 TSAN_DIR := build/tsan
 FUZZ_DIR := build/fuzz
+FUZZ_COVERAGE_DIR := build/fuzz-coverage
+LLVM_PROFDATA ?= llvm-profdata-14
+LLVM_COV ?= llvm-cov-14
 FUZZ_CC ?= clang
 FUZZ_CXX ?= clang++
 # `make fuzz`: seconds per target, where the growing corpora live (outside the
@@ -13,7 +16,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_CORPUS ?= build/fuzz-corpus
 FUZZERS ?= $(notdir $(wildcard fuzz/seeds/*))
 
-.PHONY: all build demo python test test-release test-asan test-fuzz test-tsan fuzz fuzz-build clean
+.PHONY: all build demo python test test-release test-asan test-fuzz test-tsan fuzz fuzz-build fuzz-coverage clean
 
 all: build
 
@@ -82,6 +85,24 @@ fuzz: fuzz-build
 		nice -n 19 $(FUZZ_DIR)/fuzz/$$f -max_total_time=$(FUZZ_SECONDS) -timeout=25 -malloc_limit_mb=512 -print_final_stats=1 \
 			-artifact_prefix=$(FUZZ_CORPUS)/artifacts/$$f- $$dict $(FUZZ_CORPUS)/$$f fuzz/seeds/$$f || exit 1; \
 	done
+
+# Line coverage of the library and the readers reached by the corpora (the
+# seeds and what `make fuzz` added to $(FUZZ_CORPUS)), in build/fuzz-coverage.
+fuzz-coverage:
+	CC=$(FUZZ_CC) CXX=$(FUZZ_CXX) CFLAGS="-fprofile-instr-generate -fcoverage-mapping" \
+		CXXFLAGS="-fprofile-instr-generate -fcoverage-mapping" $(CMAKE) -S . -B $(FUZZ_COVERAGE_DIR) \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRESSEL_FUZZ=ON -DTRESSEL_TESTS=OFF
+	$(CMAKE) --build $(FUZZ_COVERAGE_DIR) -j $(JOBS)
+	rm -rf $(FUZZ_COVERAGE_DIR)/profiles && mkdir -p $(FUZZ_COVERAGE_DIR)/profiles
+	@for f in $(FUZZERS); do \
+		mkdir -p $(FUZZ_CORPUS)/$$f; \
+		LLVM_PROFILE_FILE=$(FUZZ_COVERAGE_DIR)/profiles/$$f.profraw nice -n 19 $(FUZZ_COVERAGE_DIR)/fuzz/$$f \
+			-runs=0 fuzz/seeds/$$f $(FUZZ_CORPUS)/$$f > /dev/null 2>&1 || exit 1; \
+	done
+	$(LLVM_PROFDATA) merge -sparse $(FUZZ_COVERAGE_DIR)/profiles/*.profraw -o $(FUZZ_COVERAGE_DIR)/fuzz.profdata
+	$(LLVM_COV) report -instr-profile=$(FUZZ_COVERAGE_DIR)/fuzz.profdata $(FUZZ_COVERAGE_DIR)/fuzz/$(firstword $(FUZZERS)) \
+		$(foreach f,$(wordlist 2,99,$(FUZZERS)),-object $(FUZZ_COVERAGE_DIR)/fuzz/$(f)) \
+		$(abspath analysis support facade capi tools/image) | tee $(FUZZ_COVERAGE_DIR)/report.txt
 
 clean:
 	rm -rf build
