@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <string>
+
 #include "analyzerFixture.h"
 
 namespace {
@@ -142,16 +146,24 @@ TEST(Cut, LimbCutLeavesTheTailsLength) {
 
 // Loop pruning, with the limb search finding nothing (the grid is empty, so
 // no point is narrow).
+// The plain path walks the window from every point; the fast path looks the
+// loops up and must prune exactly the same points.
 Points pruned(const Points& contour, int loopPercent, point tailStart = point(-9, -9), point tailEnd = point(-9, -8)) {
-  tressel::CTailAnalyzer a(defaults());
-  a.loopLengthMaxPercent = loopPercent;
-  a.hasTail = 1;
-  a.tailStart = tailStart;
-  a.tailEnd = tailEnd;
-  a.bodyBorder->assignFrom(listOf<lti::borderPoints>(contour));
-  a.removeLimbs();
-  EXPECT_EQ(a.hasLimb, 0);
-  return pointsOf(*a.bodyBorder);
+  Points result[2];
+  const tressel::Path paths[2] = {tressel::Path::plain, tressel::Path::fast};
+  for (int k = 0; k < 2; ++k) {
+    tressel::CTailAnalyzer a(defaults(), paths[k]);
+    a.loopLengthMaxPercent = loopPercent;
+    a.hasTail = 1;
+    a.tailStart = tailStart;
+    a.tailEnd = tailEnd;
+    a.bodyBorder->assignFrom(listOf<lti::borderPoints>(contour));
+    a.removeLimbs();
+    EXPECT_EQ(a.hasLimb, 0);
+    result[k] = pointsOf(*a.bodyBorder);
+  }
+  EXPECT_EQ(result[1], result[0]) << "the fast path prunes what the plain one does";
+  return result[0];
 }
 
 // n distinct points on the row y = 100, with the points given spliced in at `at`.
@@ -202,6 +214,37 @@ TEST(LoopPruning, AWalkAllTheWayRoundNeverRemovesP) {
   // A window longer than the contour, and tail ends that are not on it.
   const Points contour = {{0, 0}, {1, 0}, {2, 0}, {1, 1}};
   EXPECT_EQ(pruned(contour, 1000), contour);
+}
+
+// Random walks on a few pixels repeat pixels at every distance: loops short
+// and long, across the list's end, through the tail's ends, one inside
+// another.
+TEST(LoopPruning, FastPathOnRandomWalks) {
+  struct Shape {
+    int length;
+    int side;  // the walk stays on side x side pixels
+  };
+  const Shape shapes[] = {{5, 2}, {12, 3}, {40, 4}, {40, 8}, {150, 6}, {400, 12}, {1000, 30}};
+  const int percents[] = {1, 10, 30, 100, 1000};
+  std::mt19937 random(11);
+  for (const Shape& shape : shapes) {
+    for (int round = 0; round < 40; ++round) {
+      Points walk;
+      point at(0, 0);
+      for (int i = 0; i < shape.length; ++i) {
+        walk.push_back(at);
+        at.x = std::clamp(at.x + static_cast<int>(random() % 3) - 1, 0, shape.side - 1);
+        at.y = std::clamp(at.y + static_cast<int>(random() % 3) - 1, 0, shape.side - 1);
+      }
+      const point tailStart = walk[random() % walk.size()];
+      const point tailEnd = round % 3 == 0 ? point(-9, -9) : walk[random() % walk.size()];
+      for (int percent : percents) {
+        SCOPED_TRACE(std::to_string(shape.length) + " points, round " + std::to_string(round) + ", " +
+                     std::to_string(percent) + "%");
+        pruned(walk, percent, tailStart, tailEnd);
+      }
+    }
+  }
 }
 
 TEST(LimbRemoval, AtMostTenLimbs) {
