@@ -3,8 +3,9 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE ?= cmake
 RELEASE_DIR := build/release
 ASAN_DIR := build/asan
+WINDOWS_DIR := build/windows
 
-.PHONY: all build demo test test-release test-asan clean
+.PHONY: all build demo test test-release test-asan windows clean
 
 all: build
 
@@ -14,11 +15,20 @@ $(RELEASE_DIR)/CMakeCache.txt:
 $(ASAN_DIR)/CMakeCache.txt:
 	$(CMAKE) -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DTRESSEL_SANITIZE=ON
 
+# 32-bit Windows, cross-built with mingw-w64.
+$(WINDOWS_DIR)/CMakeCache.txt:
+	$(CMAKE) -S . -B $(WINDOWS_DIR) -DCMAKE_BUILD_TYPE=Release -DTRESSEL_TESTS=OFF \
+		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/windows/toolchain-i686-mingw.cmake
+
 build: $(RELEASE_DIR)/CMakeCache.txt
 	$(CMAKE) --build $(RELEASE_DIR) -j $(JOBS)
 
 demo: build
 	$(RELEASE_DIR)/examples/demo_host
+
+windows: $(WINDOWS_DIR)/CMakeCache.txt
+	$(CMAKE) --build $(WINDOWS_DIR) -j $(JOBS) --target windows_dist
+	@echo "Tressel.dll, Tressel.lib, libTressel.dll.a and headers in $(WINDOWS_DIR)/dist"
 
 test: test-release test-asan
 
