@@ -5,7 +5,7 @@ RELEASE_DIR := build/release
 ASAN_DIR := build/asan
 WINDOWS_DIR := build/windows
 
-.PHONY: all build demo test test-release test-asan windows clean
+.PHONY: all build demo test test-release test-asan windows test-windows clean
 
 all: build
 
@@ -15,10 +15,12 @@ $(RELEASE_DIR)/CMakeCache.txt:
 $(ASAN_DIR)/CMakeCache.txt:
 	$(CMAKE) -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DTRESSEL_SANITIZE=ON
 
-# 32-bit Windows, cross-built with mingw-w64.
+# 32-bit Windows, cross-built with mingw-w64; the Windows tests compare with
+# what the Linux release build gives.
 $(WINDOWS_DIR)/CMakeCache.txt:
-	$(CMAKE) -S . -B $(WINDOWS_DIR) -DCMAKE_BUILD_TYPE=Release -DTRESSEL_TESTS=OFF \
-		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/windows/toolchain-i686-mingw.cmake
+	$(CMAKE) -S . -B $(WINDOWS_DIR) -DCMAKE_BUILD_TYPE=Release \
+		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/windows/toolchain-i686-mingw.cmake \
+		-DTRESSEL_LINUX_TOOLS=$(CURDIR)/$(RELEASE_DIR)/tests/windows
 
 build: $(RELEASE_DIR)/CMakeCache.txt
 	$(CMAKE) --build $(RELEASE_DIR) -j $(JOBS)
@@ -30,7 +32,7 @@ windows: $(WINDOWS_DIR)/CMakeCache.txt
 	$(CMAKE) --build $(WINDOWS_DIR) -j $(JOBS) --target windows_dist
 	@echo "Tressel.dll, Tressel.lib, libTressel.dll.a and headers in $(WINDOWS_DIR)/dist"
 
-test: test-release test-asan
+test: test-release test-asan test-windows
 
 test-release: $(RELEASE_DIR)/CMakeCache.txt
 	$(CMAKE) --build $(RELEASE_DIR) -j $(JOBS)
@@ -40,6 +42,14 @@ test-asan: $(ASAN_DIR)/CMakeCache.txt
 	$(CMAKE) --build $(ASAN_DIR) -j $(JOBS)
 	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j $(JOBS)
+
+# The wine prefix is made afresh for every run, by the first test that needs it.
+test-windows: $(WINDOWS_DIR)/CMakeCache.txt $(RELEASE_DIR)/CMakeCache.txt
+	$(CMAKE) --build $(RELEASE_DIR) -j $(JOBS)
+	$(CMAKE) --build $(WINDOWS_DIR) -j $(JOBS)
+	WINEPREFIX=$(CURDIR)/$(WINDOWS_DIR)/wine wineserver -w 2>/dev/null || true
+	rm -rf $(WINDOWS_DIR)/wine
+	cd $(WINDOWS_DIR) && ctest --output-on-failure --timeout 300 -j $(JOBS)
 
 clean:
 	rm -rf build
