@@ -5,7 +5,7 @@ RELEASE_DIR := build/release
 ASAN_DIR := build/asan
 WINDOWS_DIR := build/windows
 
-.PHONY: all build demo test test-release test-asan windows test-windows clean
+.PHONY: all build demo python test test-release test-asan windows test-windows clean
 
 all: build
 
@@ -27,6 +27,10 @@ build: $(RELEASE_DIR)/CMakeCache.txt
 
 demo: build
 	$(RELEASE_DIR)/examples/demo_host
+
+# Places the shared library in the Python package, for `pip install ./python`.
+python: build
+	cp -L $(RELEASE_DIR)/libTressel.so python/tressel/libTressel.so
 
 windows: $(WINDOWS_DIR)/CMakeCache.txt
 	$(CMAKE) --build $(WINDOWS_DIR) -j $(JOBS) --target windows_dist

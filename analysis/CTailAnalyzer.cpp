@@ -2,7 +2,7 @@
 
 namespace tressel {
 
-CTailAnalyzer::CTailAnalyzer(const AnalysisParameters& p)
+CTailAnalyzer::CTailAnalyzer(const AnalysisParameters& p, Path path_)
     : tailWidthPercent(p.tailWidthPercent),
       tailLengthPercent(p.tailLengthPercent),
       tailWidthMinThreshold(p.tailWidthMinThreshold),
@@ -21,11 +21,14 @@ CTailAnalyzer::CTailAnalyzer(const AnalysisParameters& p)
       tailBorder(std::make_unique<lti::borderPoints>()),
       limbIo(std::make_unique<lti::ioPoints>()),
       limbBorder(std::make_unique<lti::borderPoints>()),
-      widthGrid(std::make_unique<WidthGrid>()) {}
+      widthGrid(std::make_unique<WidthGrid>()),
+      path(path_) {}
 
-CTailAnalyzer::CTailAnalyzer(const lti::ioPoints& input, const AnalysisParameters& parameters, Retain retain)
-    : CTailAnalyzer(parameters) {
-  run(input, retain);
+CTailAnalyzer::CTailAnalyzer(const lti::ioPoints& input, const AnalysisParameters& parameters, Retain retain_,
+                             Path path_)
+    : CTailAnalyzer(parameters, path_) {
+  retain = retain_;
+  run(input, retain_);
 }
 
 CTailAnalyzer::CTailAnalyzer(const lti::ioPoints& input, int tailWidthPercent_, int tailLengthPercent_,
@@ -66,6 +69,7 @@ void CTailAnalyzer::releaseWorkingLists() {
   limbIo.reset();
   limbBorder.reset();
   widthGrid.reset();
+  areaMask.release();
 }
 
 }  // namespace tressel

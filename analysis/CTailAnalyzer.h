@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "analysis/RegionMask.h"
 #include "analysis/WidthGrid.h"
 #include "support/areaPoints.h"
 #include "support/borderPoints.h"
@@ -37,10 +38,18 @@ constexpr AnalysisParameters borderOnlyParameters{0, 16, 7, 50, 10, 7, 7, 15, 10
 // end; a caller that wants to draw them (the overlay tool) keeps them.
 enum class Retain { borderOnly, workingLists };
 
+// How the steps compute their values. The plain path works as the steps are
+// described: every region is a list with a node per pixel and every base
+// segment is drawn into a raster from the origin. The fast path computes the
+// same values with less work: regions stay rasters that the sums and the grid
+// read directly, and a segment whose ends lie on the raster is walked without
+// one. Both give the same results; the plain path is kept to check that.
+enum class Path { fast, plain };
+
 class CTailAnalyzer {
  public:
   CTailAnalyzer(const lti::ioPoints& input, const AnalysisParameters& parameters,
-                Retain retain = Retain::borderOnly);
+                Retain retain = Retain::borderOnly, Path path = Path::fast);
   CTailAnalyzer(const lti::ioPoints& input, int tailWidthPercent, int tailLengthPercent,
                 int tailWidthMinThreshold, int tailLengthMaxThreshold, int limbWidthPercent,
                 int limbLengthPercent, int limbWidthMinThreshold, int limbLengthMaxThreshold,
@@ -71,8 +80,9 @@ class CTailAnalyzer {
   void placeNose();
 
   // Creates the nine lists and the empty grid, as the constructor does before
-  // the first step; a record made this way holds no analysis yet.
-  explicit CTailAnalyzer(const AnalysisParameters& parameters);
+  // the first step; a record made this way holds no analysis yet, and its
+  // steps work on the lists (the plain path) unless told otherwise.
+  explicit CTailAnalyzer(const AnalysisParameters& parameters, Path path = Path::plain);
 
   int tailWidthPercent;
   int tailLengthPercent;
@@ -116,6 +126,11 @@ class CTailAnalyzer {
   int maxY = 0;
 
   std::unique_ptr<WidthGrid> widthGrid;
+
+  Path path;
+  Retain retain = Retain::borderOnly;
+  // The fast path's form of `area`: the filled region as a raster.
+  RegionMask areaMask;
 
  private:
   void run(const lti::ioPoints& input, Retain retain);

@@ -1,5 +1,6 @@
 #include "analysis/WidthGrid.h"
 
+#include <cstring>
 #include <new>
 
 #include "support/exception.h"
@@ -13,8 +14,14 @@ void WidthGrid::build(int minX, int minY, int maxX, int maxY) {
   const std::int64_t cells = lti::checkedCellCount(rows, columns);
   release();
   if (cells > 0) {
-    cells_.reset(new (std::nothrow) WidthCell[static_cast<std::size_t>(cells)]);
-    if (!cells_) throw lti::allocException();
+    const std::size_t n = static_cast<std::size_t>(cells);
+    flags_.reset(new (std::nothrow) std::uint8_t[n]);
+    widths_.reset(new (std::nothrow) std::int32_t[n]);
+    if (!flags_ || !widths_) {
+      release();
+      throw lti::allocException();
+    }
+    std::memset(flags_.get(), 0, n);
   }
   minX_ = minX;
   minY_ = minY;
@@ -23,7 +30,8 @@ void WidthGrid::build(int minX, int minY, int maxX, int maxY) {
 }
 
 void WidthGrid::release() {
-  cells_.reset();
+  flags_.reset();
+  widths_.reset();
   columns_ = 0;
   rows_ = 0;
 }

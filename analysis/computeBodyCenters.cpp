@@ -9,8 +9,16 @@ constexpr std::int64_t tailBaseWeight = 110;
 }
 
 void CTailAnalyzer::computeBodyCenters() {
-  bodyArea->buildFromBorder(*bodyBorder);
-  const PointSums sums = sumPoints(*bodyArea);
+  PointSums sums;
+  if (path == Path::plain) {
+    bodyArea->buildFromBorder(*bodyBorder);
+    sums = sumPoints(*bodyArea);
+  } else {
+    RegionMask body;
+    body.fill(*bodyBorder);
+    sums = body.sums();
+    if (retain == Retain::workingLists) body.toAreaPoints(*bodyArea);
+  }
   if (sums.count > 0) {
     bodyCenter = lti::point(static_cast<int>(sums.x / sums.count), static_cast<int>(sums.y / sums.count));
   }

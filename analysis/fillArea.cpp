@@ -4,7 +4,12 @@
 namespace tressel {
 
 void CTailAnalyzer::fillArea() {
-  area->buildFromBorder(*border);
+  if (path == Path::plain) {
+    area->buildFromBorder(*border);
+    return;
+  }
+  areaMask.fill(*border);
+  if (retain == Retain::workingLists) areaMask.toAreaPoints(*area);
 }
 
 }  // namespace tressel

@@ -4,6 +4,7 @@
 // maxWidth.
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <vector>
 
 #include "analysis/CTailAnalyzer.h"
@@ -20,13 +21,57 @@ int quantised(int64 component, int64 larger) {
   return ((larger / 2 + std::llabs(component)) / larger) == 1 ? sign(component) : 0;
 }
 
+// Steps from `from` in direction `step` (-1, 0, 1) before leaving [low, high].
+int64 stepsInside(int64 from, int step, int64 low, int64 high) {
+  if (step > 0) return high - from;
+  if (step < 0) return from - low;
+  return std::numeric_limits<int64>::max();  // never leaves along this axis
+}
+
+// The width at one contour point. The ray starts at the point; a step that
+// leaves the box, or a first step that misses the area, reverses it, and after
+// two reversals the width is 1. Once the ray has entered the area (on any
+// attempt), it ends at the first pixel that is on the contour or off the area.
+int rayWidth(const WidthGrid& grid, int64 maxX, int64 maxY, const lti::point& from, int sx, int sy) {
+  const std::uint8_t* flags = grid.flags();
+  const std::size_t start = grid.index(from.x, from.y);
+  int reversals = 0;
+  bool entered = false;
+  for (;;) {
+    if (reversals > 1) return 1;
+    const int64 steps = std::min(stepsInside(from.x, sx, grid.minX(), maxX), stepsInside(from.y, sy, grid.minY(), maxY));
+    const std::ptrdiff_t offset = static_cast<std::ptrdiff_t>(sy) * grid.columns() + sx;
+    std::ptrdiff_t at = static_cast<std::ptrdiff_t>(start);
+    for (int64 k = 1; k <= steps; ++k) {
+      at += offset;
+      const std::uint8_t f = flags[at];
+      if (!entered && !(f & WidthGrid::inArea)) break;  // the normal pointed out of the region
+      entered = true;
+      if ((f & WidthGrid::onBorder) || !(f & WidthGrid::inArea)) {
+        return static_cast<int>(truncatedLength(k * k * (sx * sx + sy * sy)));
+      }
+    }
+    // The ray missed the area or ran out of the box: try the other way.
+    sx = -sx;
+    sy = -sy;
+    ++reversals;
+  }
+}
+
 }  // namespace
 
 void CTailAnalyzer::measureWidths() {
   WidthGrid& grid = *widthGrid;
   grid.build(minX, minY, maxX, maxY);
-  for (const lti::point& p : *border) grid.cell(p.x, p.y).onBorder = 1;
-  for (const lti::point& p : *area) grid.cell(p.x, p.y).inArea = 1;
+  for (const lti::point& p : *border) grid.markBorder(p);
+  if (path == Path::plain) {
+    for (const lti::point& p : *area) grid.markArea(p.x, p.y);
+  } else {
+    areaMask.forEachRun([&grid](int y, int first, int last) {
+      std::uint8_t* f = grid.flags() + grid.index(first, y);
+      for (int x = first; x <= last; ++x) *f++ |= WidthGrid::inArea;
+    });
+  }
   maxWidth = 0;
 
   const std::vector<lti::point> points(border->begin(), border->end());
@@ -45,41 +90,9 @@ void CTailAnalyzer::measureWidths() {
     if (larger != 0) {
       const int ux = quantised(dx, larger);
       const int uy = quantised(dy, larger);
-      int sx = -uy;  // the chord's direction turned by a quarter turn
-      int sy = ux;
-      int reversals = 0;
-      bool entered = false;
-      bool measured = false;
-      while (!measured) {
-        if (reversals > 1) break;  // neither direction enters the region: width 1
-        int64 x = here.x;
-        int64 y = here.y;
-        for (;;) {
-          x += sx;
-          y += sy;
-          if (!grid.contains(x, y)) {
-            sx = -sx;
-            sy = -sy;
-            ++reversals;
-            break;
-          }
-          const WidthCell& c = grid.cell(x, y);
-          if (!entered && !c.inArea) {  // the normal pointed out of the region
-            sx = -sx;
-            sy = -sy;
-            ++reversals;
-            break;
-          }
-          entered = true;
-          if (c.onBorder || !c.inArea) {
-            width = static_cast<int>(truncatedLength((x - here.x) * (x - here.x) + (y - here.y) * (y - here.y)));
-            measured = true;
-            break;
-          }
-        }
-      }
+      width = rayWidth(grid, maxX, maxY, here, -uy, ux);  // the chord's direction turned by a quarter turn
     }
-    grid.cell(here.x, here.y).width = width;  // a later visit of the same pixel overwrites
+    grid.setWidth(here, width);  // a later visit of the same pixel overwrites
     if (width > maxWidth) maxWidth = width;
   }
 }

@@ -1,17 +1,14 @@
 #include "support/areaPoints.h"
 
 #include "support/borderPoints.h"
+#include "support/byteScan.h"
 #include "support/rasterFrame.h"
 
 namespace lti {
 
 areaPoints& areaPoints::buildFromBorder(const borderPoints& contour) {
   channel8 mask;
-  box b;
-  if (!contour.empty()) {
-    b = frameRaster(contour, mask);
-    drawContour(contour, shiftToOrigin(b), mask);
-  }
+  const box b = fillContour(contour, mask);
   fromMask(mask);
   shiftPoints(*this, b.minX, b.minY);
   return *this;
@@ -20,10 +17,12 @@ areaPoints& areaPoints::buildFromBorder(const borderPoints& contour) {
 bool areaPoints::fromMask(const channel8& mask) {
   clear();
   if (!mask.hasStorage()) return true;
+  const int columns = mask.columns();
   for (int y = 0; y < mask.rows(); ++y) {
     const unsigned char* row = mask.rowData(y);
-    for (int x = 0; x < mask.columns(); ++x) {
-      if (row[x] != 0) pushBack(point(x, y));
+    for (int x = findNonZero(row, 0, columns); x < columns; x = findNonZero(row, x, columns)) {
+      const int last = findZero(row, x, columns);
+      for (; x < last; ++x) pushBack(point(x, y));
     }
   }
   return true;

@@ -1,8 +1,10 @@
 #include "support/borderPoints.h"
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
+#include "support/byteScan.h"
 #include "support/directionCodes.h"
 #include "support/ioPoints.h"
 #include "support/rasterFrame.h"
@@ -48,30 +50,38 @@ std::vector<wide> distinctSteps(const tpointList<int>& contour, pixelShift shift
   return points;
 }
 
+// Fills each row between its start and end marks. Only marked pixels are
+// non-zero before the fill, so the row is taken from one mark to the next:
+// the unmarked pixels between two marks are filled when inside a span.
 void fillBetweenMarks(channel8& mask) {
   const int columns = mask.columns();
   for (int y = 0; y < mask.rows(); ++y) {
     unsigned char* row = mask.rowData(y);
     bool inside = false;
     bool firstMark = true;
-    for (int x = 0; x < columns; ++x) {
-      const unsigned char c = row[x];
+    int x = 0;
+    while (x < columns) {
+      const int mark = findNonZero(row, x, columns);
+      if (inside) std::memset(row + x, 255, static_cast<std::size_t>(mark - x));
+      if (mark == columns) break;
+      const unsigned char c = row[mark];
       if (c & spanStart) {
         inside = true;
-        row[x] = 255;
+        row[mark] = 255;
         firstMark = false;
       } else if (inside) {
-        row[x] = 255;
+        row[mark] = 255;
       }
       if (c & spanEnd) {
         inside = false;
         // An end mark before any start mark closes a span that began at the
         // row's left edge.
         if (firstMark) {
-          for (int i = 0; i < x; ++i) row[i] = 255;
+          std::memset(row, 255, static_cast<std::size_t>(mark));
           firstMark = false;
         }
       }
+      x = mark + 1;
     }
   }
 }
@@ -118,13 +128,8 @@ bool borderPoints::fromMask(const channel8& mask) {
 
   point start(-1, -1);
   for (int y = 0; y < rows && start.y < 0; ++y) {
-    const unsigned char* row = mask.rowData(y);
-    for (int x = 0; x < columns; ++x) {
-      if (row[x] != 0) {
-        start = point(x, y);
-        break;
-      }
-    }
+    const int x = findNonZero(mask.rowData(y), 0, columns);
+    if (x < columns) start = point(x, y);
   }
   if (start.y < 0) return true;
 

@@ -1,8 +1,9 @@
 #include "support/draw.h"
 
+#include "support/bresenham.h"
+
 #include <cmath>
 #include <cstdint>
-#include <utility>
 
 namespace lti {
 namespace {
@@ -82,70 +83,8 @@ void draw<T>::drawLine(int fromX, int fromY, int toX, int toY) {
     return;
   }
 
-  if (x1 < x0) {
-    std::swap(x0, x1);
-    std::swap(y0, y1);
-  }
-  // Both ends now lie on the canvas, so every value below stays small.
-  const int64 dx = x1 - x0;
-  const int64 dy = y1 - y0;
-  int64 x = x0, y = y0;
-  auto set = [this](int64 px, int64 py) { setPixel(static_cast<int>(px), static_cast<int>(py)); };
-
-  if (dy >= 0 && dy <= dx) {
-    int64 d = 2 * dy - dx;
-    while (x < x1) {
-      set(x, y);
-      if (d > 0) {
-        d += 2 * (dy - dx);
-        ++y;
-      } else {
-        d += 2 * dy;
-      }
-      ++x;
-    }
-    set(x, y);
-  } else if (dy > dx) {
-    int64 d = 2 * dx - dy;
-    while (y < y1) {
-      set(x, y);
-      if (d > 0) {
-        d += 2 * (dx - dy);
-        ++x;
-      } else {
-        d += 2 * dx;
-      }
-      ++y;
-    }
-    set(x, y);
-  } else if (dx >= -dy) {
-    const int64 ady = -dy;
-    int64 d = 2 * ady - dx;
-    while (x < x1) {
-      set(x, y);
-      if (d > 0) {
-        d += 2 * (ady - dx);
-        --y;
-      } else {
-        d += 2 * ady;
-      }
-      ++x;
-    }
-    set(x, y);
-  } else {
-    const int64 ady = -dy;
-    int64 d = 2 * dx - ady;
-    while (y >= y1) {
-      set(x, y);
-      if (d > 0) {
-        d += 2 * (dx - ady);
-        ++x;
-      } else {
-        d += 2 * dx;
-      }
-      --y;
-    }
-  }
+  // Both ends now lie on the canvas, so every value of the walk stays small.
+  walkLine(x0, y0, x1, y1, [this](int64 px, int64 py) { setPixel(static_cast<int>(px), static_cast<int>(py)); });
   this->pen_ = point(toX, toY);
 }
 

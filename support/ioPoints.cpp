@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "support/borderPoints.h"
+#include "support/byteScan.h"
 #include "support/rasterFrame.h"
 
 namespace lti {
@@ -40,12 +41,9 @@ bool ioPoints::fromMask(const channel8& mask) {
   const int columns = mask.columns();
   for (int y = 0; y < mask.rows(); ++y) {
     const unsigned char* row = mask.rowData(y);
-    int x = 0;
-    while (x < columns) {
-      while (x < columns && row[x] == 0) ++x;
-      if (x == columns) break;
+    for (int x = findNonZero(row, 0, columns); x < columns; x = findNonZero(row, x, columns)) {
       const int entry = x;
-      while (x < columns && row[x] != 0) ++x;
+      x = findZero(row, x, columns);
       pushBack(point(entry, y));
       pushBack(point(x - 1, y));
     }

@@ -16,25 +16,57 @@ tpointList<T>::tpointList(const tpointList& other) : tpointList() {
 }
 
 template <class T>
-tpointList<T>::~tpointList() {
-  clear();
-}
+tpointList<T>::~tpointList() = default;  // the chunks free every node
 
 template <class T>
 const char* tpointList<T>::getTypeName() const {
   return "tpointList<T>";
 }
 
+namespace {
+constexpr std::size_t firstChunkNodes = 16;
+constexpr std::size_t largestChunkNodes = 8192;
+
+// 16, 32, 64, ..., then 8192 for every further chunk.
+std::size_t chunkNodes(std::size_t index) {
+  std::size_t nodes = firstChunkNodes;
+  for (std::size_t i = 0; i < index && nodes < largestChunkNodes; ++i) nodes *= 2;
+  return nodes;
+}
+}  // namespace
+
 template <class T>
 typename tpointList<T>::node* tpointList<T>::makeNode(const tpoint<T>& value) {
-  node* n = new node;
+  node* n;
+  if (reusable_ != nullptr) {
+    n = static_cast<node*>(reusable_);
+    reusable_ = reusable_->next;
+  } else {
+    if (carved_ == chunkSize_) {
+      if (chunkSize_ != 0) ++chunkInUse_;
+      chunkSize_ = chunkNodes(chunkInUse_);
+      carved_ = 0;
+      if (chunkInUse_ == chunks_.size()) chunks_.emplace_back(new node[chunkSize_]);
+    }
+    n = &chunks_[chunkInUse_][carved_++];
+  }
   n->value = value;
   return n;
 }
 
 template <class T>
 void tpointList<T>::freeNode(link* n) {
-  delete static_cast<node*>(n);
+  n->next = reusable_;
+  reusable_ = n;
+}
+
+template <class T>
+void tpointList<T>::releaseAllNodes() {
+  // Every node goes back at once: carving restarts at the first chunk.
+  reusable_ = nullptr;
+  chunkInUse_ = 0;
+  carved_ = 0;
+  chunkSize_ = chunks_.empty() ? 0 : chunkNodes(0);
 }
 
 template <class T>
@@ -83,12 +115,7 @@ typename tpointList<T>::const_iterator tpointList<T>::end() const {
 
 template <class T>
 void tpointList<T>::clear() {
-  link* n = head_.next;
-  while (n != &head_) {
-    link* next = n->next;
-    freeNode(n);
-    n = next;
-  }
+  releaseAllNodes();
   head_.next = &head_;
   head_.prev = &head_;
   count_ = 0;

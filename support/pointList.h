@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <iterator>
+#include <memory>
+#include <vector>
 
 #include "support/object.h"
 #include "support/point.h"
@@ -122,12 +124,22 @@ class tpointList : public ioObject {
   box storedBox;
 
  private:
-  static node* makeNode(const tpoint<T>& value);
-  static void freeNode(link* n);
+  node* makeNode(const tpoint<T>& value);
+  void freeNode(link* n);
+  void releaseAllNodes();
   void linkBefore(link* position, node* n);
 
   link head_;
   int count_ = 0;
+
+  // Node storage: nodes are carved from chunks that grow geometrically, and
+  // erased nodes are kept for reuse, so a list of n points costs a handful of
+  // allocations instead of n. Chunks live as long as the list.
+  std::vector<std::unique_ptr<node[]>> chunks_;
+  std::size_t chunkInUse_ = 0;  // index of the chunk nodes are carved from
+  std::size_t carved_ = 0;      // nodes carved from that chunk so far
+  std::size_t chunkSize_ = 0;   // nodes in that chunk (0 before the first)
+  link* reusable_ = nullptr;    // erased nodes, linked through next
 };
 
 extern template class tpointList<int>;

@@ -19,6 +19,16 @@ void sizeForStoredBox(const box& storedBox, channel8& mask) {
   mask.setSize(rows, columns, 0);
 }
 
+box fillContour(const tpointList<int>& contour, channel8& mask) {
+  if (contour.empty()) {
+    mask.setSize(0, 0, 0);
+    return box{};
+  }
+  const box b = frameRaster(contour, mask);
+  drawContour(contour, shiftToOrigin(b), mask);
+  return b;
+}
+
 void shiftPoints(tpointList<int>& list, int dx, int dy) {
   if (dx == 0 && dy == 0) return;
   for (point& p : list) {

@@ -41,4 +41,8 @@ bool drawSpans(const tpointList<int>& spans, pixelShift shift, channel8& mask);
 // an already sized raster.
 void drawContour(const tpointList<int>& contour, pixelShift shift, channel8& mask);
 
+// Fills a contour into a raster of its bounding box and returns the box; an
+// empty contour leaves the raster empty and gives (0, 0, 0, 0).
+box fillContour(const tpointList<int>& contour, channel8& mask);
+
 }  // namespace lti

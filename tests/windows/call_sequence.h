@@ -7,6 +7,7 @@
 #pragma once
 
 #include "tressel/Tressel.h"
+#include "tressel/tressel.h"
 
 namespace transcript {
 
@@ -202,18 +203,125 @@ inline void prepareBorderArrays(const Case& c, const float* x, const float* y, f
 }
 
 template <class Sink>
+void reportParameters(Writer<Sink>& out, const char* label, const tressel_params& p) {
+  out.text(label)
+      .text(" params")
+      .number(p.tail_width_percent)
+      .number(p.tail_length_percent)
+      .number(p.tail_width_min_threshold)
+      .number(p.tail_length_max_threshold)
+      .number(p.limb_width_percent)
+      .number(p.limb_length_percent)
+      .number(p.limb_width_min_threshold)
+      .number(p.limb_length_max_threshold)
+      .number(p.loop_length_max_percent)
+      .end();
+}
+
+template <class Sink>
+void reportResult(Writer<Sink>& out, const char* label, int code, const tressel_result& r) {
+  out.text(label).number(code).text(" has_tail").number(r.has_tail);
+  const tressel_point points[] = {r.tail_base, r.tail_start, r.tail_end, r.body_center, r.nose};
+  for (const tressel_point& p : points) out.number(p.x).number(p.y);
+  out.end();
+}
+
+// A result the C interface must overwrite on success and leave on failure.
+inline tressel_result unwrittenResult() {
+  const tressel_point p{-7, -7};
+  return tressel_result{-7, p, p, p, p, p};
+}
+
+// The region the case's spans describe, as a mask over their bounding box
+// with a few bytes of padding after each row; false when the mask would not
+// fit in `size` bytes.
+struct SpanMask {
+  unsigned char* pixels;
+  int width;
+  int height;
+  int stride;
+};
+
+inline bool maskOfSpans(const Case& c, const float* x, const float* y, unsigned char* buffer, int size,
+                        SpanMask& mask) {
+  if (c.count < 2) return false;
+  int minX = static_cast<int>(x[0]), maxX = minX, minY = static_cast<int>(y[0]), maxY = minY;
+  for (int i = 1; i < c.count; ++i) {
+    const int px = static_cast<int>(x[i]), py = static_cast<int>(y[i]);
+    minX = px < minX ? px : minX;
+    maxX = px > maxX ? px : maxX;
+    minY = py < minY ? py : minY;
+    maxY = py > maxY ? py : maxY;
+  }
+  if (maxX - minX >= 4096 || maxY - minY >= 4096) return false;
+  mask.width = maxX - minX + 1;
+  mask.height = maxY - minY + 1;
+  mask.stride = mask.width + 3;
+  if (mask.stride * mask.height > size) return false;
+  mask.pixels = buffer;
+  for (int i = 0; i < mask.stride * mask.height; ++i) buffer[i] = 0;
+  for (int i = 0; i + 1 < c.count; i += 2) {
+    const int row = static_cast<int>(y[i]) - minY;
+    for (int col = static_cast<int>(x[i]); col <= static_cast<int>(x[i + 1]); ++col)
+      buffer[row * mask.stride + col - minX] = 1;
+  }
+  return true;
+}
+
+// The C interface's strings, once.
+template <class Sink>
+void reportCStrings(Writer<Sink>& out) {
+  out.text("tressel_version ").text(tressel_version()).end();
+  const int codes[] = {TRESSEL_OK, TRESSEL_ERROR_ARGUMENT, TRESSEL_ERROR_MEMORY, TRESSEL_ERROR_INTERNAL, 7};
+  for (int code : codes)
+    out.text("tressel_error_message").number(code).text(" ").text(tressel_error_message(code)).end();
+}
+
+// The C interface on one case: the same analysis and border, and the mask
+// functions on the region the spans describe. mask is a scratch buffer.
+template <class Sink>
+void runCInterface(Writer<Sink>& out, const Case& c, const float* x, const float* y, float* wx, float* wy,
+                   unsigned char* maskBuffer, int maskBufferSize) {
+  tressel_params params = tressel_default_params();
+  reportParameters(out, "tressel_default_params", params);
+  const int* p = c.parameters;
+  params = tressel_params{p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], p[8]};
+
+  tressel_result r = unwrittenResult();
+  reportResult(out, "tressel_analyze", tressel_analyze(x, y, c.count, &params, &r), r);
+
+  prepareBorderArrays(c, x, y, wx, wy);
+  out.text("tressel_border").number(tressel_border(x, y, c.count, wx, wy, c.capacity)).end();
+  reportArrays(out, "tressel_border", wx, wy, c.capacity);
+
+  SpanMask mask;
+  if (!maskOfSpans(c, x, y, maskBuffer, maskBufferSize, mask)) return;
+  prepareBorderArrays(c, x, y, wx, wy);
+  out.text("tressel_mask_spans")
+      .number(tressel_mask_spans(mask.pixels, mask.width, mask.height, mask.stride, 0, wx, wy, c.capacity))
+      .end();
+  reportArrays(out, "tressel_mask_spans", wx, wy, c.capacity);
+  r = unwrittenResult();
+  reportResult(out, "tressel_analyze_mask",
+               tressel_analyze_mask(mask.pixels, mask.width, mask.height, mask.stride, 0, &params, &r), r);
+}
+
+template <class Sink>
 void reportFreshInstance(Writer<Sink>& out) {
+  reportCStrings(out);
   CTressel fresh;
   reportParameters(out, "fresh", fresh);
   reportResults(out, "fresh", fresh);
 }
 
-// Runs one case on `t`, which keeps the results of the previous case. Calls
-// provides tressel, border and sortOutline: how the host reaches the three
-// calls that can fail. x and y hold the case's points; wx and wy are scratch
-// arrays of the case's capacity.
+// Runs one case on `t`, which keeps the results of the previous case, and
+// on the C interface. Calls provides tressel, border and sortOutline: how the
+// host reaches the three calls that can fail. x and y hold the case's points;
+// wx and wy are scratch arrays of the case's capacity, maskBuffer one of
+// maskBufferSize bytes.
 template <class Calls, class Sink>
-void runCase(Writer<Sink>& out, CTressel& t, const Case& c, const float* x, const float* y, float* wx, float* wy) {
+void runCase(Writer<Sink>& out, CTressel& t, const Case& c, const float* x, const float* y, float* wx, float* wy,
+             unsigned char* maskBuffer, int maskBufferSize) {
   out.text("case ").text(c.name).end();
   reportResults(out, "before", t);
   t.LoadDefaults();
@@ -254,6 +362,8 @@ void runCase(Writer<Sink>& out, CTressel& t, const Case& c, const float* x, cons
   copy.LoadDefaults();
   reportParameters(out, "copy defaults", copy);
   reportResults(out, "copy defaults", copy);
+
+  runCInterface(out, c, x, y, wx, wy, maskBuffer, maskBufferSize);
 }
 
 }  // namespace transcript

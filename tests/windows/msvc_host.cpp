@@ -108,6 +108,8 @@ int run() {
 
   transcript::reportFreshInstance(out);
   CTressel t;
+  const int maskSize = 1 << 22;
+  unsigned char* mask = static_cast<unsigned char*>(allocate(maskSize));
   transcript::Case c;
   int cases = 0;
   while (reader.caseHeader(c)) {
@@ -116,7 +118,7 @@ int run() {
     float* wx = floats(c.capacity);
     float* wy = floats(c.capacity);
     if (!reader.points(c, x, y)) fail("malformed case file\n");
-    transcript::runCase<Calls>(out, t, c, x, y, wx, wy);
+    transcript::runCase<Calls>(out, t, c, x, y, wx, wy, mask, maskSize);
     HeapFree(heap(), 0, x);
     HeapFree(heap(), 0, y);
     HeapFree(heap(), 0, wx);

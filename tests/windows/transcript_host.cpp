@@ -83,6 +83,7 @@ int main() {
 
   transcript::reportFreshInstance(out);
   CTressel t;
+  std::vector<unsigned char> mask(1 << 22);
   transcript::Case c;
   int cases = 0;
   while (reader.caseHeader(c)) {
@@ -90,10 +91,12 @@ int main() {
     std::vector<float> wx(static_cast<size_t>(c.capacity)), wy(wx.size());
     if (!reader.points(c, x.data(), y.data())) break;
 #if defined(_WIN32)
-    transcript::runCase<Calls>(out, t, c, x.data(), y.data(), wx.data(), wy.data());
+    transcript::runCase<Calls>(out, t, c, x.data(), y.data(), wx.data(), wy.data(), mask.data(),
+                               static_cast<int>(mask.size()));
 #else
     const int failuresBefore = failures;
-    transcript::runCase<Calls>(out, t, c, x.data(), y.data(), wx.data(), wy.data());
+    transcript::runCase<Calls>(out, t, c, x.data(), y.data(), wx.data(), wy.data(), mask.data(),
+                               static_cast<int>(mask.size()));
     if ((failures > failuresBefore) != meantToFail(c)) {
       std::fprintf(stderr, "case %s: the analysis %s\n", c.name, failures > failuresBefore ? "failed" : "completed");
       return 2;

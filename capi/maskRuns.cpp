@@ -1,0 +1,138 @@
+// Run-based labelling: each row's runs are found with word-at-a-time scans,
+// each run is united (union-find) with the runs of the row above that touch it
+// diagonally or directly, and the component sizes are summed per root.
+#include "capi/maskRuns.h"
+
+#include <climits>
+#include <cstring>
+
+#include "support/exception.h"
+
+namespace tressel {
+namespace {
+
+constexpr std::uint64_t lowBits = 0x0101010101010101u;
+constexpr std::uint64_t highBits = 0x8080808080808080u;
+
+// Runs are counted in int32 indices and each gives two span points, which the
+// interface returns as an int.
+constexpr std::size_t maxRuns = INT_MAX / 2;
+
+std::uint64_t load(const std::uint8_t* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+bool hasZeroByte(std::uint64_t word) { return ((word - lowBits) & ~word & highBits) != 0; }
+
+// Index of the first column at or after x whose byte is non-zero, or width.
+int skipBackground(const std::uint8_t* row, int x, int width) {
+  while (x + 32 <= width && (load(row + x) | load(row + x + 8) | load(row + x + 16) | load(row + x + 24)) == 0) {
+    x += 32;
+  }
+  while (x + 8 <= width && load(row + x) == 0) x += 8;
+  while (x < width && row[x] == 0) ++x;
+  return x;
+}
+
+// Index of the first column at or after x whose byte is zero, or width.
+int skipRegion(const std::uint8_t* row, int x, int width) {
+  while (x + 8 <= width && !hasZeroByte(load(row + x))) x += 8;
+  while (x < width && row[x] != 0) ++x;
+  return x;
+}
+
+void appendRowRuns(const std::uint8_t* row, int width, int y, std::vector<Run>& runs) {
+  int x = skipBackground(row, 0, width);
+  while (x < width) {
+    const int first = x;
+    x = skipRegion(row, x, width);
+    if (runs.size() == maxRuns) throw lti::allocException();
+    runs.push_back(Run{y, first, x - 1});
+    x = skipBackground(row, x, width);
+  }
+}
+
+// Union-find over run indices. The root of a set is always its smallest
+// index, which is the run holding the component's first pixel in scan order.
+class RunSets {
+ public:
+  void add() { parent_.push_back(static_cast<std::int32_t>(parent_.size())); }
+
+  std::int32_t find(std::int32_t i) {
+    while (parent_[i] != i) {
+      parent_[i] = parent_[parent_[i]];  // path halving
+      i = parent_[i];
+    }
+    return i;
+  }
+
+  void unite(std::int32_t a, std::int32_t b) {
+    a = find(a);
+    b = find(b);
+    if (a < b) {
+      parent_[b] = a;
+    } else if (b < a) {
+      parent_[a] = b;
+    }
+  }
+
+ private:
+  std::vector<std::int32_t> parent_;
+};
+
+bool touch(const Run& above, const Run& below) {
+  return above.first <= below.last + 1 && below.first <= above.last + 1;
+}
+
+}  // namespace
+
+std::vector<Run> maskRuns(const MaskView& mask, bool keepAll) {
+  std::vector<Run> runs;
+  if (keepAll) {
+    for (int y = 0; y < mask.height; ++y) appendRowRuns(mask.pixels + y * mask.stride, mask.width, y, runs);
+    return runs;
+  }
+
+  RunSets sets;
+  std::size_t aboveBegin = 0, aboveEnd = 0;  // runs of row y - 1
+  for (int y = 0; y < mask.height; ++y) {
+    const std::size_t begin = runs.size();
+    appendRowRuns(mask.pixels + y * mask.stride, mask.width, y, runs);
+    const std::size_t end = runs.size();
+    // Runs of both rows are sorted and disjoint, so the runs above that touch
+    // a run form a contiguous range, and the range only moves right.
+    std::size_t above = aboveBegin;
+    for (std::size_t i = begin; i < end; ++i) {
+      sets.add();
+      while (above < aboveEnd && runs[above].last + 1 < runs[i].first) ++above;
+      for (std::size_t k = above; k < aboveEnd && touch(runs[k], runs[i]); ++k) {
+        sets.unite(static_cast<std::int32_t>(k), static_cast<std::int32_t>(i));
+      }
+    }
+    aboveBegin = begin;
+    aboveEnd = end;
+  }
+  if (runs.empty()) return runs;
+
+  // Pixels per component, held at its root; the first root met with the
+  // largest size wins.
+  std::vector<std::int64_t> pixels(runs.size(), 0);
+  std::int32_t best = 0;
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    pixels[sets.find(static_cast<std::int32_t>(i))] += runs[i].last - runs[i].first + 1;
+  }
+  for (std::size_t i = 1; i < runs.size(); ++i) {
+    if (pixels[i] > pixels[best]) best = static_cast<std::int32_t>(i);
+  }
+
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    if (sets.find(static_cast<std::int32_t>(i)) == best) runs[kept++] = runs[i];
+  }
+  runs.resize(kept);
+  return runs;
+}
+
+}  // namespace tressel

@@ -1,0 +1,34 @@
+// Runs of region pixels in a binary mask, with the choice of the largest
+// 8-connected component.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace tressel {
+
+// A width x height byte raster; row y starts at pixels + y * stride and a
+// non-zero byte is region. The caller has checked the sizes.
+struct MaskView {
+  const std::uint8_t* pixels;
+  int width;
+  int height;
+  std::ptrdiff_t stride;
+};
+
+// A horizontal run of region pixels: columns first..last (inclusive) of a row.
+struct Run {
+  std::int32_t row;
+  std::int32_t first;
+  std::int32_t last;
+};
+
+// The mask's runs in scan order (rows top to bottom, runs left to right). With
+// keepAll false only the runs of the largest 8-connected component remain; of
+// equal components the one whose first pixel comes first in scan order.
+// One pass over the pixels; background is skipped eight bytes at a time.
+// Throws lti::allocException when the runs cannot be counted in an int.
+std::vector<Run> maskRuns(const MaskView& mask, bool keepAll);
+
+}  // namespace tressel

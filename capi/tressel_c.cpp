@@ -1,0 +1,173 @@
+// The C interface: argument checks, the exception barrier, and the copies
+// between the caller's arrays and the analysis.
+#include "tressel/tressel.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <new>
+#include <vector>
+
+#include "analysis/CTailAnalyzer.h"
+#include "capi/maskRuns.h"
+#include "facade/inputPoints.h"
+#include "support/exception.h"
+#include "tressel/Tressel.h"
+
+namespace {
+
+// Every column and row index below this is exact as a float.
+constexpr int maxMaskSide = 1 << 24;
+
+// Runs `body` and turns any exception into an error code: nothing may unwind
+// into a C caller.
+template <class Body>
+int guarded(Body body) noexcept {
+  try {
+    return body();
+  } catch (const lti::allocException&) {
+    return TRESSEL_ERROR_MEMORY;
+  } catch (const std::bad_alloc&) {
+    return TRESSEL_ERROR_MEMORY;
+  } catch (...) {
+    return TRESSEL_ERROR_INTERNAL;
+  }
+}
+
+bool validPoints(const float* x, const float* y, int count) { return count <= 0 || (x != nullptr && y != nullptr); }
+
+bool validOutput(const float* x, const float* y, int capacity) {
+  return capacity == 0 || (capacity > 0 && x != nullptr && y != nullptr);
+}
+
+bool validMask(const std::uint8_t* mask, int width, int height, std::ptrdiff_t stride, int flags) {
+  if (mask == nullptr || width <= 0 || height <= 0 || width > maxMaskSide || height > maxMaskSide) return false;
+  if (stride < width || stride > PTRDIFF_MAX / height) return false;  // every row address must be computable
+  return (flags & ~TRESSEL_MASK_ALL_COMPONENTS) == 0;
+}
+
+tressel_point toPoint(const POINT& p) { return tressel_point{p.x, p.y}; }
+
+int analyzeOutline(const float* x, const float* y, int count, const tressel_params* params, tressel_result* out) {
+  const tressel_params p = params != nullptr ? *params : tressel_default_params();
+  CTressel analysis;
+  analysis.SetTailWidthPercent(p.tail_width_percent);
+  analysis.SetTailLengthPercent(p.tail_length_percent);
+  analysis.SetTailWidthMinThreshold(p.tail_width_min_threshold);
+  analysis.SetTailLengthMaxThreshold(p.tail_length_max_threshold);
+  analysis.SetLimbWidthPercent(p.limb_width_percent);
+  analysis.SetLimbLengthPercent(p.limb_length_percent);
+  analysis.SetLimbWidthMinThreshold(p.limb_width_min_threshold);
+  analysis.SetLimbLengthMaxThreshold(p.limb_length_max_threshold);
+  analysis.SetLoopLengthMaxPercent(p.loop_length_max_percent);
+  // The class only reads its input arrays; their type is non-const for the
+  // legacy interface's sake.
+  analysis.Tressel(const_cast<float*>(x), const_cast<float*>(y), count);
+
+  tressel_result result;
+  result.has_tail = analysis.HasTail() != 0 ? 1 : 0;
+  result.tail_base = toPoint(analysis.GetTailBase());
+  result.tail_start = toPoint(analysis.GetTailStart());
+  result.tail_end = toPoint(analysis.GetTailEnd());
+  result.body_center = toPoint(analysis.GetCenter());
+  result.nose = toPoint(analysis.GetNose());
+  *out = result;
+  return result.has_tail;
+}
+
+// The mask's span points as two float arrays.
+void maskSpans(const std::uint8_t* mask, int width, int height, std::ptrdiff_t stride, int flags,
+               std::vector<float>& x, std::vector<float>& y) {
+  const bool keepAll = (flags & TRESSEL_MASK_ALL_COMPONENTS) != 0;
+  const std::vector<tressel::Run> runs = tressel::maskRuns(tressel::MaskView{mask, width, height, stride}, keepAll);
+  x.resize(runs.size() * 2);
+  y.resize(runs.size() * 2);
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    x[2 * i] = static_cast<float>(runs[i].first);
+    x[2 * i + 1] = static_cast<float>(runs[i].last);
+    y[2 * i] = y[2 * i + 1] = static_cast<float>(runs[i].row);
+  }
+}
+
+void copyPoints(const float* x, const float* y, int size, float* outX, float* outY, int capacity) {
+  const int n = std::min(size, capacity);
+  std::copy(x, x + n, outX);
+  std::copy(y, y + n, outY);
+}
+
+}  // namespace
+
+extern "C" {
+
+tressel_params tressel_default_params(void) {
+  const tressel::AnalysisParameters d;
+  return tressel_params{d.tailWidthPercent,       d.tailLengthPercent,      d.tailWidthMinThreshold,
+                        d.tailLengthMaxThreshold, d.limbWidthPercent,       d.limbLengthPercent,
+                        d.limbWidthMinThreshold,  d.limbLengthMaxThreshold, d.loopLengthMaxPercent};
+}
+
+int tressel_analyze(const float* x, const float* y, int count, const tressel_params* params, tressel_result* out) {
+  if (out == nullptr || !validPoints(x, y, count)) return TRESSEL_ERROR_ARGUMENT;
+  return guarded([&] { return analyzeOutline(x, y, count, params, out); });
+}
+
+int tressel_border(const float* x, const float* y, int count, float* out_x, float* out_y, int capacity) {
+  if (!validPoints(x, y, count) || !validOutput(out_x, out_y, capacity)) return TRESSEL_ERROR_ARGUMENT;
+  return guarded([&] {
+    // The same analysis as GetFixedBorderPoints, read from the analyzer so
+    // that the border's length is known before anything is written.
+    lti::ioPoints input;
+    tressel::appendInputPoints(x, y, count, input);
+    const tressel::CTailAnalyzer analysis(input, tressel::borderOnlyParameters);
+    const int size = analysis.border->size();
+    int i = 0;
+    for (auto p = analysis.border->begin(); p != analysis.border->end() && i < capacity; ++p, ++i) {
+      out_x[i] = static_cast<float>(p->x);
+      out_y[i] = static_cast<float>(p->y);
+    }
+    return size;
+  });
+}
+
+int tressel_mask_spans(const uint8_t* mask, int width, int height, ptrdiff_t stride, int flags, float* out_x,
+                       float* out_y, int capacity) {
+  if (!validMask(mask, width, height, stride, flags) || !validOutput(out_x, out_y, capacity)) {
+    return TRESSEL_ERROR_ARGUMENT;
+  }
+  return guarded([&] {
+    std::vector<float> x, y;
+    maskSpans(mask, width, height, stride, flags, x, y);
+    const int size = static_cast<int>(x.size());
+    copyPoints(x.data(), y.data(), size, out_x, out_y, capacity);
+    return size;
+  });
+}
+
+int tressel_analyze_mask(const uint8_t* mask, int width, int height, ptrdiff_t stride, int flags,
+                         const tressel_params* params, tressel_result* out) {
+  if (out == nullptr || !validMask(mask, width, height, stride, flags)) return TRESSEL_ERROR_ARGUMENT;
+  return guarded([&] {
+    std::vector<float> x, y;
+    maskSpans(mask, width, height, stride, flags, x, y);
+    return analyzeOutline(x.data(), y.data(), static_cast<int>(x.size()), params, out);
+  });
+}
+
+const char* tressel_error_message(int code) {
+  switch (code) {
+    case TRESSEL_OK:
+      return "no error";
+    case TRESSEL_ERROR_ARGUMENT:
+      return "invalid argument: a null pointer, a negative capacity, or a bad mask size, stride or flag";
+    case TRESSEL_ERROR_MEMORY:
+      return "out of memory: the allocation failed or the silhouette needs a working raster over 2^28 pixels "
+             "(it spans from the origin to the silhouette's far corner)";
+    case TRESSEL_ERROR_INTERNAL:
+      return "internal error in the analysis";
+    default:
+      return "unknown error code";
+  }
+}
+
+const char* tressel_version(void) { return TRESSEL_VERSION; }
+
+}  // extern "C"

@@ -1,0 +1,253 @@
+#include <gtest/gtest.h>
+
+#include "analyzerFixture.h"
+
+namespace {
+
+using namespace fixture;
+
+TEST(BaseSegment, RunsAndChains) {
+  struct Case {
+    const char* name;
+    point start;
+    point end;
+    Points runs;
+    Points chain;
+  };
+  const Case cases[] = {
+      {"horizontal, right to left", {9, 4}, {5, 4}, {{5, 4}, {9, 4}}, {{9, 4}, {8, 4}, {7, 4}, {6, 4}, {5, 4}}},
+      {"vertical, upward", {3, 8}, {3, 5}, {{3, 5}, {3, 5}, {3, 6}, {3, 6}, {3, 7}, {3, 7}, {3, 8}, {3, 8}},
+       {{3, 8}, {3, 7}, {3, 6}, {3, 5}}},
+      {"diagonal, x falling", {10, 5}, {8, 7}, {{10, 5}, {10, 5}, {9, 6}, {9, 6}, {8, 7}, {8, 7}},
+       {{10, 5}, {9, 6}, {8, 7}}},
+      {"the same diagonal swapped", {8, 7}, {10, 5}, {{10, 5}, {10, 5}, {9, 6}, {9, 6}, {8, 7}, {8, 7}},
+       {{8, 7}, {9, 6}, {10, 5}}},
+      {"sloping down", {2, 1}, {6, 3}, {{2, 1}, {3, 1}, {4, 2}, {5, 2}, {6, 3}, {6, 3}},
+       {{2, 1}, {3, 1}, {4, 2}, {5, 2}, {6, 3}}},
+      {"sloping down, swapped", {6, 3}, {2, 1}, {{2, 1}, {3, 1}, {4, 2}, {5, 2}, {6, 3}, {6, 3}},
+       {{6, 3}, {5, 2}, {4, 2}, {3, 1}, {2, 1}}},
+      {"sloping with x falling", {6, 1}, {2, 3}, {{6, 1}, {6, 1}, {4, 2}, {5, 2}, {2, 3}, {3, 3}},
+       {{6, 1}, {5, 2}, {4, 2}, {3, 3}, {2, 3}}},
+      {"on the last column and row", {12, 9}, {12, 7}, {{12, 7}, {12, 7}, {12, 8}, {12, 8}, {12, 9}, {12, 9}},
+       {{12, 9}, {12, 8}, {12, 7}}},
+      {"a negative end lies off the raster", {2, 2}, {-2, 2}, {{0, 2}, {2, 2}}, {{2, 2}, {1, 2}, {0, 2}}},
+  };
+  for (const Case& c : cases) {
+    tressel::CTailAnalyzer a(defaults());
+    a.maxX = 12;
+    a.maxY = 9;
+    a.hasTail = 1;
+    a.tailStart = c.start;
+    a.tailEnd = c.end;
+    a.tailBorder->pushBack(point(99, 99));
+    a.buildTailSegment();
+    EXPECT_EQ(pointsOf(*a.tailIo), c.runs) << c.name;
+    EXPECT_EQ(pointsOf(*a.tailBorder), c.chain) << c.name;
+  }
+}
+
+TEST(BaseSegment, NoTailClearsBothLists) {
+  tressel::CTailAnalyzer a(defaults());
+  a.tailIo->pushBack(point(1, 1));
+  a.tailBorder->pushBack(point(1, 1));
+  a.maxX = 1 << 20;
+  a.maxY = 1 << 20;  // a raster of this size would raise: none is made
+  a.buildTailSegment();
+  EXPECT_TRUE(a.tailIo->empty());
+  EXPECT_TRUE(a.tailBorder->empty());
+}
+
+TEST(BaseSegment, RasterFromTheOriginObeysTheSizeBound) {
+  tressel::CTailAnalyzer a(defaults());
+  a.hasLimb = 1;
+  a.limbStart = point(100000, 5000);
+  a.limbEnd = point(100001, 5000);
+  a.maxX = 100001;
+  a.maxY = 5000;
+  EXPECT_THROW(a.buildLimbSegment(), lti::allocException);
+  EXPECT_TRUE(a.limbBorder->empty());
+}
+
+// The contour P0 ... P9 used by the cut examples.
+Points tenPoints() {
+  Points p;
+  for (int i = 0; i < 10; ++i) p.emplace_back(i, 0);
+  return p;
+}
+
+TEST(Cut, ReplacesTheStretchBetweenTheBasePointsByTheSegment) {
+  const Points P = tenPoints();
+  const point A(20, 20), B(21, 21);
+  struct Case {
+    const char* name;
+    Points contour;
+    point start, end;
+    Points chain;
+    Points body;
+    int lengthAfterRemoval;
+  };
+  const Case cases[] = {
+      {"ordinary", P, P[2], P[6], {P[2], A, B, P[6]}, {P[0], P[1], P[2], A, B, P[6], P[7], P[8], P[9]}, 7},
+      {"across the list's end", P, P[7], P[1], {P[7], A, B, P[1]}, {P[1], P[2], P[3], P[4], P[5], P[6], P[7], A, B},
+       7},
+      {"adjacent base points", P, P[4], P[5], {P[4], P[5]}, P, 10},
+      {"end first, start last: the interior goes to the end", P, P[9], P[0], {P[9], A, P[0]},
+       {P[0], P[1], P[2], P[3], P[4], P[5], P[6], P[7], P[8], P[9], A}, 10},
+      {"the same pixel twice", {P[0], P[1], P[2], P[3], P[1], P[4]}, P[1], P[1], {P[1]},
+       {P[0], P[1], P[1], P[4]}, 4},
+      {"a base point missing from the chain: nothing is cut", P, P[2], P[6], {P[2], A, B}, P, 10},
+      {"a base point missing from the contour: nothing is cut", P, P[2], point(-1, -1), {P[2], A, point(-1, -1)}, P,
+       10},
+  };
+  for (const Case& c : cases) {
+    tressel::CTailAnalyzer a(defaults());
+    a.border->assignFrom(listOf<lti::borderPoints>(c.contour));
+    a.border->storedBox = lti::box{1, 2, 3, 4};
+    a.hasTail = 1;
+    a.tailStart = c.start;
+    a.tailEnd = c.end;
+    a.tailBorder->assignFrom(listOf<lti::borderPoints>(c.chain));
+    a.cutTail();
+    EXPECT_EQ(pointsOf(*a.bodyBorder), c.body) << c.name;
+    EXPECT_EQ(a.bodyBorderLength, c.lengthAfterRemoval) << c.name;
+    EXPECT_EQ(a.bodyBorder->storedBox, (lti::box{1, 2, 3, 4})) << c.name;
+  }
+}
+
+TEST(Cut, WithoutATailTheBodyIsACopyOfTheBorder) {
+  tressel::CTailAnalyzer a(defaults());
+  a.border->assignFrom(listOf<lti::borderPoints>(tenPoints()));
+  a.bodyBorder->pushBack(point(5, 5));
+  a.cutTail();
+  EXPECT_TRUE(a.bodyBorder->equals(*a.border));
+  EXPECT_EQ(a.bodyBorderLength, 0);
+}
+
+TEST(Cut, LimbCutLeavesTheTailsLength) {
+  const Points P = tenPoints();
+  tressel::CTailAnalyzer a(defaults());
+  a.bodyBorder->assignFrom(listOf<lti::borderPoints>(P));
+  a.bodyBorderLength = 42;
+  a.hasLimb = 0;
+  a.cutLimb();
+  EXPECT_EQ(pointsOf(*a.bodyBorder), P);
+  a.hasLimb = 1;
+  a.limbStart = P[3];
+  a.limbEnd = P[8];
+  a.limbBorder->assignFrom(listOf<lti::borderPoints>({P[3], point(4, 1), P[8]}));
+  a.cutLimb();
+  EXPECT_EQ(pointsOf(*a.bodyBorder), (Points{P[0], P[1], P[2], P[3], point(4, 1), P[8], P[9]}));
+  EXPECT_EQ(a.bodyBorderLength, 42);
+}
+
+// Loop pruning, with the limb search finding nothing (the grid is empty, so
+// no point is narrow).
+Points pruned(const Points& contour, int loopPercent, point tailStart = point(-9, -9), point tailEnd = point(-9, -8)) {
+  tressel::CTailAnalyzer a(defaults());
+  a.loopLengthMaxPercent = loopPercent;
+  a.hasTail = 1;
+  a.tailStart = tailStart;
+  a.tailEnd = tailEnd;
+  a.bodyBorder->assignFrom(listOf<lti::borderPoints>(contour));
+  a.removeLimbs();
+  EXPECT_EQ(a.hasLimb, 0);
+  return pointsOf(*a.bodyBorder);
+}
+
+// n distinct points on the row y = 100, with the points given spliced in at `at`.
+Points padded(int n, int at, const Points& loop) {
+  Points p;
+  for (int i = 0; i < n; ++i) p.emplace_back(i, 100);
+  p.insert(p.begin() + at, loop.begin(), loop.end());
+  return p;
+}
+
+TEST(LoopPruning, WindowsAndLoops) {
+  const point P(50, 50), a(51, 51), b(52, 52), c(53, 53), d(54, 54);
+  const point Pd = P;
+  struct Case {
+    const char* name;
+    Points contour;
+    int percent;
+    point tailStart;
+    Points expected;
+  };
+  const point off(-9, -9);
+  const Case cases[] = {
+      // 40 points with 10 percent: W = 4.
+      {"a loop at distance 4 is removed", padded(35, 5, {P, a, b, c, Pd}), 10, off, padded(35, 5, {P})},
+      {"a loop at distance 5 is kept", padded(34, 5, {P, a, b, c, d, Pd}), 10, off, padded(34, 5, {P, a, b, c, d, Pd})},
+      {"9 points give W = 0", padded(7, 2, {P, Pd}), 10, off, padded(7, 2, {P, Pd})},
+      {"19 points give W = 1: a repeated neighbour goes", padded(17, 2, {P, Pd}), 10, off, padded(17, 2, {P})},
+      {"a loop through a tail end is kept", padded(35, 5, {P, a, b, c, Pd}), 10, b, padded(35, 5, {P, a, b, c, Pd})},
+      {"a loop from a tail end is kept", padded(35, 5, {P, a, b, c, Pd}), 10, P, padded(35, 5, {P, a, b, c, Pd})},
+      {"only the first of two loops from one point", padded(32, 5, {P, a, Pd, b, Pd}), 10, off,
+       padded(32, 5, {P, b, Pd})},
+  };
+  for (const Case& c : cases) EXPECT_EQ(pruned(c.contour, c.percent, c.tailStart), c.expected) << c.name;
+}
+
+TEST(LoopPruning, ALoopAcrossTheListsEndLeavesPLast) {
+  const point P(50, 50), a(51, 51), b(52, 52), c(53, 53);
+  Points contour = {c, P};
+  for (int i = 0; i < 36; ++i) contour.emplace_back(i, 100);
+  contour.insert(contour.end(), {P, a, b});
+  Points expected;
+  for (int i = 0; i < 36; ++i) expected.emplace_back(i, 100);
+  expected.push_back(P);
+  EXPECT_EQ(pruned(contour, 10), expected);
+}
+
+TEST(LoopPruning, AWalkAllTheWayRoundNeverRemovesP) {
+  // A window longer than the contour, and tail ends that are not on it.
+  const Points contour = {{0, 0}, {1, 0}, {2, 0}, {1, 1}};
+  EXPECT_EQ(pruned(contour, 1000), contour);
+}
+
+TEST(LimbRemoval, AtMostTenLimbs) {
+  // Eleven limbs, each an excursion of ten narrow points below a row of wide
+  // base points; a cut leaves two narrow points, too short to be a limb. With
+  // maxWidth 0 the width threshold is the minimum 7, so no extension can
+  // cross the 4 wide points between two limbs.
+  tressel::CTailAnalyzer a(defaults());
+  Points points;
+  std::vector<int> widths;
+  for (int limb = 0; limb < 11; ++limb) {
+    const int x = limb * 6;
+    for (int i = 0; i < 4; ++i) {
+      points.emplace_back(x + i, 0);
+      widths.push_back(wide);
+    }
+    for (int y = 1; y <= 5; ++y) {
+      points.emplace_back(x + 4, y);
+      widths.push_back(narrow);
+    }
+    for (int y = 5; y >= 1; --y) {
+      points.emplace_back(x + 5, y);
+      widths.push_back(narrow);
+    }
+  }
+  prepareBorder(a, points, widths, 0);
+  a.bodyBorder->assignFrom(*a.border);
+  a.hasTail = 1;
+  a.tailStart = point(-1, -1);
+  a.tailEnd = point(-1, -2);
+  a.removeLimbs();
+  EXPECT_EQ(a.hasLimb, 1) << "the loop ended after ten cuts";
+  EXPECT_EQ(a.bodyBorder->size(), 154 - 10 * 8);
+  int deepPoints = 0;
+  for (const point& p : *a.bodyBorder) deepPoints += p.y > 1;
+  EXPECT_EQ(deepPoints, 8) << "the eleventh limb is still there";
+  EXPECT_EQ(pointsOf(*a.limbBorder), (Points{{58, 1}, {59, 1}})) << "the segment of the tenth limb";
+}
+
+TEST(LimbRemoval, NothingWithoutATail) {
+  tressel::CTailAnalyzer a(defaults());
+  const Points contour = padded(35, 5, {{50, 50}, {51, 51}, {50, 50}});
+  a.bodyBorder->assignFrom(listOf<lti::borderPoints>(contour));
+  a.removeLimbs();
+  EXPECT_EQ(pointsOf(*a.bodyBorder), contour);
+  EXPECT_TRUE(a.limbBorder->empty());
+}
+
+}  // namespace

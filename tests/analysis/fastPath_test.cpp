@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "analyzerFixture.h"
+#include "silhouettes.h"
+
+namespace {
+
+using namespace fixture;
+using testing_silhouettes::Mask;
+
+// A random animal-like silhouette: an elliptic body, sometimes a head, a
+// wavy tail of random length and thickness, a few thin limbs, and now and
+// then a one-pixel loop or a speck.
+Mask randomSilhouette(std::mt19937& random) {
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const double length = 12 + unit(random) * 90;
+  const int width = static_cast<int>(length * 3) + 10, height = static_cast<int>(length * 1.6) + 10;
+  Mask m(width, height);
+  const double cx = length * 0.9 + 5, cy = height / 2.0;
+  m.fillEllipse(cx, cy, length * (0.35 + 0.2 * unit(random)), length * (0.12 + 0.15 * unit(random)));
+  if (unit(random) < 0.7) m.fillEllipse(cx - length * 0.5, cy, length * 0.15, length * 0.1);
+  if (unit(random) < 0.8) {
+    const double tail = length * (0.3 + 1.2 * unit(random)), bend = (unit(random) - 0.5) * length * 0.6;
+    const double wave = 1 + 4 * unit(random), thick = 1 + 4 * unit(random), tip = 0.5 + unit(random);
+    m.drawBand([&](double t) { return lti::tpoint<double>(cx + length * 0.4 + t * tail, cy + bend * std::sin(t * wave)); },
+               thick, tip, static_cast<int>(tail * 2) + 2);
+  }
+  const int limbs = static_cast<int>(unit(random) * 5);
+  for (int i = 0; i < limbs; ++i) {
+    const double along = cx + (unit(random) - 0.5) * length * 0.8, side = unit(random) < 0.5 ? -1 : 1;
+    const double reach = length * (0.15 + 0.3 * unit(random)), lean = (unit(random) - 0.5) * length * 0.3;
+    m.drawBand([&](double t) { return lti::tpoint<double>(along + t * lean, cy + side * (length * 0.1 + t * reach)); },
+               0.5 + 1.5 * unit(random), 0.5 + unit(random), static_cast<int>(reach * 2) + 2);
+  }
+  if (unit(random) < 0.2) {  // a one-pixel-wide loop on the back
+    for (int k = 0; k < 6; ++k) m.set(static_cast<int>(cx) + k, static_cast<int>(cy - length * 0.27) - 3, true);
+  }
+  if (unit(random) < 0.1) m.set(1, 1, true);
+  return m;
+}
+
+TEST(FastPath, GivesThePlainPathsResultsAndBorder) {
+  std::mt19937 random(9);
+  int tails = 0;
+  for (int round = 0; round < 2000; ++round) {
+    const Mask m = randomSilhouette(random);
+    // Mostly at the origin's side, some at negative coordinates, some at the
+    // frame's far edge.
+    const int where = static_cast<int>(random() % 10);
+    const int dx = where == 0 ? -static_cast<int>(random() % 300) : where < 3 ? 1500 + static_cast<int>(random() % 300)
+                                                                             : static_cast<int>(random() % 40);
+    const int dy = where == 0 ? -static_cast<int>(random() % 200) : static_cast<int>(random() % 40);
+    const auto s = testing_silhouettes::spansOf(m, dx, dy);
+    lti::ioPoints spans;
+    for (int i = 0; i < s.count(); ++i) spans.pushBack(point(static_cast<int>(s.x[i]), static_cast<int>(s.y[i])));
+
+    tressel::AnalysisParameters p = defaults();
+    if (round % 7 == 3) p.loopLengthMaxPercent = 30;
+    if (round % 11 == 5) p.limbWidthPercent = 25;
+    const tressel::CTailAnalyzer fast(spans, p, tressel::Retain::borderOnly, tressel::Path::fast);
+    const tressel::CTailAnalyzer plain(spans, p, tressel::Retain::borderOnly, tressel::Path::plain);
+    ASSERT_EQ(fast.hasTail, plain.hasTail) << round;
+    ASSERT_EQ(fast.tailBase, plain.tailBase) << round;
+    ASSERT_EQ(fast.tailStart, plain.tailStart) << round;
+    ASSERT_EQ(fast.tailEnd, plain.tailEnd) << round;
+    ASSERT_EQ(fast.center, plain.center) << round;
+    ASSERT_EQ(fast.bodyCenter, plain.bodyCenter) << round;
+    ASSERT_EQ(fast.weightedCenter, plain.weightedCenter) << round;
+    ASSERT_EQ(fast.nose, plain.nose) << round;
+    ASSERT_EQ(fast.hasLimb, plain.hasLimb) << round;
+    ASSERT_EQ(fast.bodyBorderLength, plain.bodyBorderLength) << round;
+    ASSERT_TRUE(fast.border->equals(*plain.border)) << round;
+    tails += fast.hasTail;
+  }
+  EXPECT_GT(tails, 1000) << "the silhouettes exercise the whole analysis";
+}
+
+TEST(FastPath, KeptListsAreThoseOfThePlainPath) {
+  std::mt19937 random(4);
+  for (int round = 0; round < 50; ++round) {
+    const auto s = testing_silhouettes::spansOf(randomSilhouette(random), 3, 3);
+    lti::ioPoints spans;
+    for (int i = 0; i < s.count(); ++i) spans.pushBack(point(static_cast<int>(s.x[i]), static_cast<int>(s.y[i])));
+    const tressel::CTailAnalyzer fast(spans, defaults(), tressel::Retain::workingLists, tressel::Path::fast);
+    const tressel::CTailAnalyzer plain(spans, defaults(), tressel::Retain::workingLists, tressel::Path::plain);
+    EXPECT_TRUE(fast.area->equals(*plain.area)) << round;
+    EXPECT_TRUE(fast.bodyArea->equals(*plain.bodyArea)) << round;
+    EXPECT_TRUE(fast.bodyBorder->equals(*plain.bodyBorder)) << round;
+    EXPECT_TRUE(fast.tailIo->equals(*plain.tailIo)) << round;
+    EXPECT_TRUE(fast.tailBorder->equals(*plain.tailBorder)) << round;
+    EXPECT_TRUE(fast.limbBorder->equals(*plain.limbBorder)) << round;
+  }
+}
+
+}  // namespace
