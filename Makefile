@@ -25,8 +25,17 @@ $(WINDOWS_DIR)/CMakeCache.txt:
 build: $(RELEASE_DIR)/CMakeCache.txt
 	$(CMAKE) --build $(RELEASE_DIR) -j $(JOBS)
 
+# The samples analysed by the command-line tool, and their overlay pictures.
+DEMO_DIR := build/demo
+SAMPLES := $(sort $(wildcard samples/*.png))
+
 demo: build
-	$(RELEASE_DIR)/examples/demo_host
+	@$(RELEASE_DIR)/tools/tressel analyze --format table $(SAMPLES)
+	@mkdir -p $(DEMO_DIR)
+	@for f in $(SAMPLES); do \
+		$(RELEASE_DIR)/tools/tressel draw "$$f" --scale 2 --out "$(DEMO_DIR)/$$(basename "$$f")" || exit 1; \
+	done
+	@echo "Overlay pictures of the $(words $(SAMPLES)) samples: $(DEMO_DIR)/*.png"
 
 # Places the shared library in the Python package, for `pip install ./python`.
 python: build
