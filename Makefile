@@ -16,7 +16,10 @@ FUZZ_SECONDS ?= 60
 FUZZ_CORPUS ?= build/fuzz-corpus
 FUZZERS ?= $(notdir $(wildcard fuzz/seeds/*))
 
-.PHONY: all build demo python test test-release test-asan test-fuzz test-tsan fuzz fuzz-build fuzz-coverage clean
+WINDOWS_DIR := build/windows
+
+.PHONY: all build demo python test test-release test-asan windows test-windows test-fuzz test-tsan fuzz \
+	fuzz-build fuzz-coverage clean
 
 all: build
 
@@ -32,6 +35,13 @@ $(TSAN_DIR)/CMakeCache.txt:
 $(FUZZ_DIR)/CMakeCache.txt:
 	CC=$(FUZZ_CC) CXX=$(FUZZ_CXX) $(CMAKE) -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DTRESSEL_FUZZ=ON -DTRESSEL_TESTS=OFF
+
+# 32-bit Windows, cross-built with mingw-w64; the Windows tests compare with
+# what the Linux release build gives.
+$(WINDOWS_DIR)/CMakeCache.txt:
+	$(CMAKE) -S . -B $(WINDOWS_DIR) -DCMAKE_BUILD_TYPE=Release \
+		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/windows/toolchain-i686-mingw.cmake \
+		-DTRESSEL_LINUX_TOOLS=$(CURDIR)/$(RELEASE_DIR)/tests/windows
 
 build: $(RELEASE_DIR)/CMakeCache.txt
 	$(CMAKE) --build $(RELEASE_DIR) -j $(JOBS)
@@ -52,7 +62,11 @@ demo: build
 python: build
 	cp -L $(RELEASE_DIR)/libTressel.so python/tressel/libTressel.so
 
-test: test-release test-asan test-fuzz test-tsan
+windows: $(WINDOWS_DIR)/CMakeCache.txt
+	$(CMAKE) --build $(WINDOWS_DIR) -j $(JOBS) --target windows_dist
+	@echo "Tressel.dll, Tressel.lib, libTressel.dll.a and headers in $(WINDOWS_DIR)/dist"
+
+test: test-release test-asan test-windows test-fuzz test-tsan
 
 test-release: $(RELEASE_DIR)/CMakeCache.txt
 	$(CMAKE) --build $(RELEASE_DIR) -j $(JOBS)
@@ -103,6 +117,14 @@ fuzz-coverage:
 	$(LLVM_COV) report -instr-profile=$(FUZZ_COVERAGE_DIR)/fuzz.profdata $(FUZZ_COVERAGE_DIR)/fuzz/$(firstword $(FUZZERS)) \
 		$(foreach f,$(wordlist 2,99,$(FUZZERS)),-object $(FUZZ_COVERAGE_DIR)/fuzz/$(f)) \
 		$(abspath analysis support facade capi tools/image) | tee $(FUZZ_COVERAGE_DIR)/report.txt
+
+# The wine prefix is made afresh for every run, by the first test that needs it.
+test-windows: $(WINDOWS_DIR)/CMakeCache.txt $(RELEASE_DIR)/CMakeCache.txt
+	$(CMAKE) --build $(RELEASE_DIR) -j $(JOBS)
+	$(CMAKE) --build $(WINDOWS_DIR) -j $(JOBS)
+	WINEPREFIX=$(CURDIR)/$(WINDOWS_DIR)/wine wineserver -w 2>/dev/null || true
+	rm -rf $(WINDOWS_DIR)/wine
+	cd $(WINDOWS_DIR) && ctest --output-on-failure --timeout 300 -j $(JOBS)
 
 clean:
 	rm -rf build
