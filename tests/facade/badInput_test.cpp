@@ -423,12 +423,12 @@ TEST(FarFromTheOrigin, UpToTheSizeBoundAndBeyond) {
 // A failure is no state: the record analyses the next outline as if the
 // failed call had never been made.
 TEST(FarFromTheOrigin, TheNextCallAfterAFailureIsOrdinary) {
-  Spans far = tailed(20000, 20000);
-  Spans near = tailed();
+  Spans distant = tailed(20000, 20000);
+  Spans close = tailed();
   CTressel fresh, failed;
-  EXPECT_THROW(failed.Tressel(far.x.data(), far.y.data(), far.count()), lti::allocException);
-  fresh.Tressel(near.x.data(), near.y.data(), near.count());
-  failed.Tressel(near.x.data(), near.y.data(), near.count());
+  EXPECT_THROW(failed.Tressel(distant.x.data(), distant.y.data(), distant.count()), lti::allocException);
+  fresh.Tressel(close.x.data(), close.y.data(), close.count());
+  failed.Tressel(close.x.data(), close.y.data(), close.count());
   EXPECT_TRUE(sameBytes(&fresh, &failed, sizeof fresh));
 }
 
