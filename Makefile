@@ -111,7 +111,8 @@ fuzz-coverage:
 	@for f in $(FUZZERS); do \
 		mkdir -p $(FUZZ_CORPUS)/$$f; \
 		LLVM_PROFILE_FILE=$(FUZZ_COVERAGE_DIR)/profiles/$$f.profraw nice -n 19 $(FUZZ_COVERAGE_DIR)/fuzz/$$f \
-			-runs=0 fuzz/seeds/$$f $(FUZZ_CORPUS)/$$f > /dev/null 2>&1 || exit 1; \
+			-runs=0 -artifact_prefix=$(FUZZ_COVERAGE_DIR)/profiles/ fuzz/seeds/$$f $(FUZZ_CORPUS)/$$f > /dev/null 2>&1 \
+			|| exit 1; \
 	done
 	$(LLVM_PROFDATA) merge -sparse $(FUZZ_COVERAGE_DIR)/profiles/*.profraw -o $(FUZZ_COVERAGE_DIR)/fuzz.profdata
 	$(LLVM_COV) report -instr-profile=$(FUZZ_COVERAGE_DIR)/fuzz.profdata $(FUZZ_COVERAGE_DIR)/fuzz/$(firstword $(FUZZERS)) \
