@@ -1,0 +1,23 @@
+// Reading a mask from a file or from bytes, whatever its format (PNG or
+// netpbm, told apart by their first bytes, not by the file name).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "image/Mask.h"
+
+namespace tressel_image {
+
+// Files larger than this are refused before they are read to the end.
+constexpr std::size_t kMaxFileBytes = std::size_t{1} << 30;
+
+// The whole file, or "" in `error` and the reason why not.
+bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
+
+MaskResult readMask(const std::uint8_t* data, std::size_t size, int threshold);
+MaskResult readMaskFile(const std::string& path, int threshold);
+
+}  // namespace tressel_image

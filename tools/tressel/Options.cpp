@@ -1,0 +1,280 @@
+#include "Options.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace tressel_tool {
+namespace {
+
+struct ParameterOption {
+  const char* name;
+  int tressel_params::*field;
+  const char* help;
+};
+
+// The nine analysis parameters, in the library's order.
+const ParameterOption kParameters[] = {
+    {"tail-width-percent", &tressel_params::tail_width_percent,
+     "a contour point is thin when the silhouette is at most this percentage\n"
+     "of its widest part wide there (capped at 25; 0 or less: no analysis)"},
+    {"tail-length-percent", &tressel_params::tail_length_percent,
+     "a tail is at least this percentage of the contour long"},
+    {"tail-width-min-threshold", &tressel_params::tail_width_min_threshold,
+     "the thinness limit for the tail is at least this many pixels"},
+    {"tail-length-max-threshold", &tressel_params::tail_length_max_threshold,
+     "the length asked of a tail is at most this many contour points"},
+    {"limb-width-percent", &tressel_params::limb_width_percent, "as --tail-width-percent, for limbs (no cap)"},
+    {"limb-length-percent", &tressel_params::limb_length_percent, "as --tail-length-percent, for limbs"},
+    {"limb-width-min-threshold", &tressel_params::limb_width_min_threshold,
+     "as --tail-width-min-threshold, for limbs"},
+    {"limb-length-max-threshold", &tressel_params::limb_length_max_threshold,
+     "as --tail-length-max-threshold, for limbs"},
+    {"loop-length-max-percent", &tressel_params::loop_length_max_percent,
+     "loops of the body contour up to this percentage of its length are cut"},
+};
+
+const char kMainUsage[] = "Usage: tressel COMMAND [OPTIONS] FILE...\n";
+
+const char kMainHelp[] =
+    "Finds the tail, body centre and nose of an animal's silhouette seen from\n"
+    "above, in mask images (PNG, PBM, PGM, PPM) or in points files.\n"
+    "\n"
+    "Commands:\n"
+    "  analyze FILE...        one row of results per file\n"
+    "  border FILE            the silhouette's cleaned contour, one \"x y\" per line\n"
+    "  draw FILE --out PNG    a picture of the analysis over the mask\n"
+    "\n"
+    "  tressel COMMAND --help   options of a command\n"
+    "  tressel --version        library version\n"
+    "\n"
+    "Exit status: 0 success, 1 a file could not be read or analysed (the other\n"
+    "files are still processed), 2 bad usage.\n";
+
+const char kInputHelp[] =
+    "Input:\n"
+    "  --threshold T          a pixel belongs to the silhouette when its value\n"
+    "                         exceeds T, on a 0-255 scale whatever the file's\n"
+    "                         depth; colour counts by the brightest channel,\n"
+    "                         transparent pixels as black (default 0: non-zero)\n"
+    "                         PBM files: 1 bits are the silhouette\n"
+    "  --all-components       keep every region of the mask; by default only\n"
+    "                         the largest 8-connected one (noise is dropped)\n"
+    "  --points               the files are points files: one \"x y\" per line,\n"
+    "                         the scan-line span points (entry and exit pixel\n"
+    "                         of every run), as a video-tracking host passes them\n";
+
+std::string parametersHelp() {
+  const tressel_params defaults = tressel_default_params();
+  std::string text = "Analysis parameters (default in brackets):\n";
+  for (const ParameterOption& p : kParameters) {
+    char line[96];
+    std::snprintf(line, sizeof line, "  --%s N [%d]\n", p.name, defaults.*p.field);
+    text += line;
+    std::string help = p.help;
+    std::size_t start = 0;
+    while (start < help.size()) {
+      const std::size_t end = help.find('\n', start);
+      text += "      " + help.substr(start, end == std::string::npos ? std::string::npos : end - start) + "\n";
+      if (end == std::string::npos) break;
+      start = end + 1;
+    }
+  }
+  return text;
+}
+
+std::string commandHelp(Command command) {
+  switch (command) {
+    case Command::analyze:
+      return "Usage: tressel analyze [OPTIONS] FILE...\n"
+             "\n"
+             "One row per file: file, has_tail, tail base, tail start, tail end,\n"
+             "body centre, nose; points in pixels, x to the right, y downward.\n"
+             "Without a tail the tail columns are empty (null in JSON). An empty\n"
+             "mask gives a row without points and a warning.\n"
+             "\n" +
+             std::string(kInputHelp) +
+             "Output:\n"
+             "  --format FORMAT        csv, json (one object per line) or table;\n"
+             "                         default: table when stdout is a terminal,\n"
+             "                         csv otherwise\n"
+             "  --jobs N               analyse N files at a time (default 1); rows\n"
+             "                         stay in the order of the files\n"
+             "\n" +
+             parametersHelp();
+    case Command::border:
+      return "Usage: tressel border [OPTIONS] FILE\n"
+             "\n"
+             "Prints the silhouette's cleaned, closed contour, clockwise, one \"x y\"\n"
+             "per line.\n"
+             "\n" +
+             std::string(kInputHelp);
+    case Command::draw:
+      return "Usage: tressel draw [OPTIONS] FILE --out PNG\n"
+             "\n"
+             "Draws the analysis over the dimmed mask: the traced border, the body\n"
+             "contour left after the tail and limbs are cut off, the segment across\n"
+             "the tail's base, and markers for the tail base, body centre and nose,\n"
+             "with a legend.\n"
+             "\n"
+             "  --out PNG              the picture to write (required)\n"
+             "  --scale N              enlarge every mask pixel N times, 1-16 (default 1)\n"
+             "\n" +
+             std::string(kInputHelp) + "\n" + parametersHelp();
+  }
+  return "";
+}
+
+const char* commandName(Command command) {
+  switch (command) {
+    case Command::analyze: return "analyze";
+    case Command::border: return "border";
+    case Command::draw: return "draw";
+  }
+  return "";
+}
+
+std::string usageLine(Command command) {
+  switch (command) {
+    case Command::analyze: return "Usage: tressel analyze [OPTIONS] FILE...\n";
+    case Command::border: return "Usage: tressel border [OPTIONS] FILE\n";
+    case Command::draw: return "Usage: tressel draw [OPTIONS] FILE --out PNG\n";
+  }
+  return kMainUsage;
+}
+
+ParsedCommandLine usageError(const std::string& message, const char* usage, const std::string& hint) {
+  ParsedCommandLine r;
+  r.action = ParsedCommandLine::usageError;
+  r.text = "tressel: " + message + "\n" + usage + "Try '" + hint + "' for more.\n";
+  return r;
+}
+
+bool parseInt(const std::string& text, int min, int max, int& value) {
+  int v = 0;
+  const char* end = text.data() + text.size();
+  const auto [next, status] = std::from_chars(text.data(), end, v);
+  if (status != std::errc() || next != end || v < min || v > max) return false;
+  value = v;
+  return true;
+}
+
+}  // namespace
+
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
+  ParsedCommandLine result;
+  if (arguments.empty()) return usageError("no command given", kMainUsage, "tressel --help");
+  const std::string& first = arguments[0];
+  if (first == "--help" || first == "-h" || first == "help") {
+    result.action = ParsedCommandLine::help;
+    result.text = std::string(kMainUsage) + "\n" + kMainHelp;
+    return result;
+  }
+  if (first == "--version") {
+    result.action = ParsedCommandLine::version;
+    result.text = std::string("tressel ") + tressel_version() + "\n";
+    return result;
+  }
+
+  Options& o = result.options;
+  if (first == "analyze") {
+    o.command = Command::analyze;
+  } else if (first == "border") {
+    o.command = Command::border;
+  } else if (first == "draw") {
+    o.command = Command::draw;
+  } else {
+    return usageError("unknown command '" + first + "'", kMainUsage, "tressel --help");
+  }
+  const std::string usage = usageLine(o.command);
+  const std::string hint = std::string("tressel ") + commandName(o.command) + " --help";
+  auto fail = [&](const std::string& message) { return usageError(message, usage.c_str(), hint); };
+
+  bool optionsEnded = false;
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const std::string& arg = arguments[i];
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      o.files.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (arg == "--help" || arg == "-h") {
+      result.action = ParsedCommandLine::help;
+      result.text = commandHelp(o.command);
+      return result;
+    }
+    // --name=value or --name value
+    std::string name = arg, value;
+    bool hasValue = false;
+    if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
+      name = arg.substr(0, eq);
+      value = arg.substr(eq + 1);
+      hasValue = true;
+    }
+    auto flag = [&](bool& target) {
+      if (hasValue) return false;
+      target = true;
+      return true;
+    };
+    auto takeValue = [&]() {
+      if (hasValue) return true;
+      if (i + 1 >= arguments.size()) return false;
+      value = arguments[++i];
+      return true;
+    };
+    auto number = [&](int min, int max, int& target) -> std::string {
+      if (!takeValue()) return "option " + name + " needs a value";
+      if (!parseInt(value, min, max, target)) {
+        return "option " + name + ": '" + value + "' is not a whole number from " + std::to_string(min) + " to " +
+               std::to_string(max);
+      }
+      return "";
+    };
+
+    const bool analyses = o.command != Command::border;
+    std::string problem;
+    if (name == "--all-components") {
+      if (!flag(o.allComponents)) problem = "option --all-components takes no value";
+    } else if (name == "--points") {
+      if (!flag(o.points)) problem = "option --points takes no value";
+    } else if (name == "--threshold") {
+      problem = number(0, 255, o.threshold);
+    } else if (name == "--format" && o.command == Command::analyze) {
+      if (!takeValue()) {
+        problem = "option --format needs a value";
+      } else if (value == "csv") {
+        o.format = Format::csv;
+      } else if (value == "json") {
+        o.format = Format::json;
+      } else if (value == "table") {
+        o.format = Format::table;
+      } else {
+        problem = "option --format: '" + value + "' is not csv, json or table";
+      }
+    } else if (name == "--jobs" && o.command == Command::analyze) {
+      problem = number(1, 256, o.jobs);
+    } else if (name == "--out" && o.command == Command::draw) {
+      if (!takeValue() || value.empty()) problem = "option --out needs a file name";
+      o.out = value;
+    } else if (name == "--scale" && o.command == Command::draw) {
+      problem = number(1, 16, o.scale);
+    } else {
+      const ParameterOption* parameter = nullptr;
+      for (const ParameterOption& p : kParameters) {
+        if (analyses && name == std::string("--") + p.name) parameter = &p;
+      }
+      if (parameter == nullptr) return fail("unknown option '" + name + "'");
+      problem = number(-1000000, 1000000, o.params.*parameter->field);
+    }
+    if (!problem.empty()) return fail(problem);
+  }
+
+  if (o.files.empty()) return fail("no input file given");
+  if (o.command != Command::analyze && o.files.size() > 1) return fail("only one input file may be given");
+  if (o.command == Command::draw && o.out.empty()) return fail("option --out PNG is required");
+  return result;
+}
+
+}  // namespace tressel_tool

@@ -1,0 +1,37 @@
+// The command line of `tressel`: the command, its files and its options.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tressel/tressel.h"
+
+namespace tressel_tool {
+
+enum class Command { analyze, border, draw };
+enum class Format { automatic, csv, json, table };
+
+struct Options {
+  Command command = Command::analyze;
+  std::vector<std::string> files;
+  Format format = Format::automatic;
+  tressel_params params = tressel_default_params();
+  bool allComponents = false;
+  int threshold = 0;
+  bool points = false;  // the files are points files, not masks
+  int jobs = 1;
+  std::string out;
+  int scale = 1;
+};
+
+// What the command line asks for. `text` is the help or version text to
+// print on stdout, or for a usage error the message and usage for stderr.
+struct ParsedCommandLine {
+  enum Action { run, help, version, usageError } action = run;
+  Options options;
+  std::string text;
+};
+
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
+
+}  // namespace tressel_tool
