@@ -4,7 +4,7 @@ CMAKE ?= cmake
 RELEASE_DIR := build/release
 ASAN_DIR := build/asan
 
-.PHONY: all build demo python test test-release test-asan clean
+.PHONY: all build demo python test test-release test-asan bench clean
 
 all: build
 
@@ -34,6 +34,11 @@ test-asan: $(ASAN_DIR)/CMakeCache.txt
 	$(CMAKE) --build $(ASAN_DIR) -j $(JOBS)
 	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j $(JOBS)
+
+# Benchmarks against OpenCV, in build/bench (Release); installs what is
+# missing and rewrites bench/RESULTS.md. Not part of `make test`.
+bench:
+	bash bench/run.sh
 
 clean:
 	rm -rf build
