@@ -42,13 +42,26 @@ int rayWidth(const WidthGrid& grid, int64 maxX, int64 maxY, const lti::point& fr
     const int64 steps = std::min(stepsInside(from.x, sx, grid.minX(), maxX), stepsInside(from.y, sy, grid.minY(), maxY));
     const std::ptrdiff_t offset = static_cast<std::ptrdiff_t>(sy) * grid.columns() + sx;
     std::ptrdiff_t at = static_cast<std::ptrdiff_t>(start);
-    for (int64 k = 1; k <= steps; ++k) {
+    int64 k = 1;
+    if (!entered && steps >= 1) {
+      // The first step of a ray that has not yet entered the area decides
+      // whether the normal points into the region at all.
       at += offset;
       const std::uint8_t f = flags[at];
-      if (!entered && !(f & WidthGrid::inArea)) break;  // the normal pointed out of the region
-      entered = true;
-      if ((f & WidthGrid::onBorder) || !(f & WidthGrid::inArea)) {
-        return static_cast<int>(truncatedLength(k * k * (sx * sx + sy * sy)));
+      if (f & WidthGrid::inArea) {
+        entered = true;
+        if (f & WidthGrid::onBorder) return 1;
+        ++k;
+      } else {
+        k = steps + 1;  // missed the area: reverse
+      }
+    }
+    if (entered) {
+      // Interior cells are exactly "in the area, not on the contour"; the ray
+      // ends at the first cell that is anything else.
+      for (; k <= steps; ++k) {
+        at += offset;
+        if (flags[at] != WidthGrid::inArea) return static_cast<int>(truncatedLength(k * k * (sx * sx + sy * sy)));
       }
     }
     // The ray missed the area or ran out of the box: try the other way.
@@ -67,10 +80,10 @@ void CTailAnalyzer::measureWidths() {
   if (path == Path::plain) {
     for (const lti::point& p : *area) grid.markArea(p.x, p.y);
   } else {
-    areaMask.forEachRun([&grid](int y, int first, int last) {
-      std::uint8_t* f = grid.flags() + grid.index(first, y);
-      for (int x = first; x <= last; ++x) *f++ |= WidthGrid::inArea;
-    });
+    for (const RegionMask::Run& r : areaMask.runs()) {
+      std::uint8_t* f = grid.flags() + grid.index(r.first, r.y);
+      for (int x = r.first; x <= r.last; ++x) *f++ |= WidthGrid::inArea;
+    }
   }
   maxWidth = 0;
 

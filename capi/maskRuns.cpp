@@ -4,53 +4,25 @@
 #include "capi/maskRuns.h"
 
 #include <climits>
-#include <cstring>
 
+#include "support/byteScan.h"
 #include "support/exception.h"
 
 namespace tressel {
 namespace {
 
-constexpr std::uint64_t lowBits = 0x0101010101010101u;
-constexpr std::uint64_t highBits = 0x8080808080808080u;
-
 // Runs are counted in int32 indices and each gives two span points, which the
 // interface returns as an int.
 constexpr std::size_t maxRuns = INT_MAX / 2;
 
-std::uint64_t load(const std::uint8_t* p) {
-  std::uint64_t word;
-  std::memcpy(&word, p, sizeof word);
-  return word;
-}
-
-bool hasZeroByte(std::uint64_t word) { return ((word - lowBits) & ~word & highBits) != 0; }
-
-// Index of the first column at or after x whose byte is non-zero, or width.
-int skipBackground(const std::uint8_t* row, int x, int width) {
-  while (x + 32 <= width && (load(row + x) | load(row + x + 8) | load(row + x + 16) | load(row + x + 24)) == 0) {
-    x += 32;
-  }
-  while (x + 8 <= width && load(row + x) == 0) x += 8;
-  while (x < width && row[x] == 0) ++x;
-  return x;
-}
-
-// Index of the first column at or after x whose byte is zero, or width.
-int skipRegion(const std::uint8_t* row, int x, int width) {
-  while (x + 8 <= width && !hasZeroByte(load(row + x))) x += 8;
-  while (x < width && row[x] != 0) ++x;
-  return x;
-}
-
 void appendRowRuns(const std::uint8_t* row, int width, int y, std::vector<Run>& runs) {
-  int x = skipBackground(row, 0, width);
+  int x = lti::findNonZero(row, 0, width);
   while (x < width) {
     const int first = x;
-    x = skipRegion(row, x, width);
+    x = lti::findZero(row, x, width);
     if (runs.size() == maxRuns) throw lti::allocException();
     runs.push_back(Run{y, first, x - 1});
-    x = skipBackground(row, x, width);
+    x = lti::findNonZero(row, x, width);
   }
 }
 

@@ -176,7 +176,8 @@ class Rodent:
         for y in range(max(math.floor(y0) - 1, 0), min(math.ceil(y1) + 2, mask.height)):
             for x in range(max(math.floor(x0) - 1, 0), min(math.ceil(x1) + 2, mask.width)):
                 s, t = self.local(x + 0.5, y + 0.5)
-                if abs(t) <= self.half_width(s):
+                h = self.half_width(s)
+                if h > 0 and abs(t) <= h:  # h is 0 beyond rump and nose
                     mask.set(x, y)
                     total_x += x
                     total_y += y
@@ -279,6 +280,8 @@ def main(argv):
         p.error("--speck takes X,Y,R")
     if args.length < 8:
         p.error("--length must be at least 8")
+    if args.at and not args.frame:
+        p.error("--at places the animal within --frame; give both")
     if args.samples:
         os.makedirs(args.samples, exist_ok=True)
         rows = [TRUTH_HEADER]

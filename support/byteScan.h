@@ -8,15 +8,21 @@
 
 namespace lti {
 
-// Index of the first non-zero byte in row[from, end), or end.
+inline std::uint64_t loadWord(const unsigned char* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+// Index of the first non-zero byte in row[from, end), or end. Background is
+// skipped 32 bytes at a time, then 8.
 inline int findNonZero(const unsigned char* row, int from, int end) {
   int x = from;
-  while (x + 8 <= end) {
-    std::uint64_t word;
-    std::memcpy(&word, row + x, 8);
-    if (word != 0) break;
-    x += 8;
+  while (x + 32 <= end &&
+         (loadWord(row + x) | loadWord(row + x + 8) | loadWord(row + x + 16) | loadWord(row + x + 24)) == 0) {
+    x += 32;
   }
+  while (x + 8 <= end && loadWord(row + x) == 0) x += 8;
   while (x < end && row[x] == 0) ++x;
   return x;
 }
@@ -27,8 +33,7 @@ inline int findZero(const unsigned char* row, int from, int end) {
   constexpr std::uint64_t highs = 0x8080808080808080ULL;
   int x = from;
   while (x + 8 <= end) {
-    std::uint64_t word;
-    std::memcpy(&word, row + x, 8);
+    const std::uint64_t word = loadWord(row + x);
     if (((word - ones) & ~word & highs) != 0) break;  // some byte of the word is 0
     x += 8;
   }

@@ -266,6 +266,17 @@ template <class T>
 void tpointList<T>::sortPoints() {
   if (count_ < 2) return;
 
+  // Spans usually arrive in scan order already; a stable sort leaves such a
+  // list as it is, so checking first saves the relinking.
+  bool sorted = true;
+  for (link* n = head_.next; n->next != &head_; n = n->next) {
+    if (scanOrderLess(static_cast<node*>(n->next)->value, static_cast<node*>(n)->value)) {
+      sorted = false;
+      break;
+    }
+  }
+  if (sorted) return;
+
   // Bottom-up merge sort on the singly linked chain of next pointers; the
   // prev pointers are rebuilt at the end. Merging takes from the left run on
   // ties, which keeps the sort stable.

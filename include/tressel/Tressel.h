@@ -20,7 +20,10 @@
  *
  * The analysis throws lti::allocException (a std::exception, "memory
  * allocation error") when a scratch raster would exceed 2^28 pixels; the
- * record then keeps its previous results. An instance must not be used from
+ * record then keeps its previous results. Tressel.dll, the 32-bit Windows
+ * build, lets no exception reach its host: Tressel, GetFixedBorderPoints and
+ * SortOutline then return 0, the record keeps its previous results and the
+ * arrays are left as they were. An instance must not be used from
  * two threads at once; separate instances share nothing.
  */
 #ifndef TRESSEL_TRESSEL_H
@@ -41,7 +44,9 @@ typedef struct tagPOINT {
 #define TRESSEL_API
 #elif defined(_WIN32)
 #if defined(TRESSEL_BUILDING)
-#define TRESSEL_API __declspec(dllexport)
+/* Tressel.dll's export table is spelled out in full by windows/Tressel.def,
+   which also gives the members their Microsoft names. */
+#define TRESSEL_API
 #else
 #define TRESSEL_API __declspec(dllimport)
 #endif

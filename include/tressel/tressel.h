@@ -30,7 +30,8 @@
 #define TRESSEL_C_API
 #elif defined(_WIN32)
 #if defined(TRESSEL_BUILDING)
-#define TRESSEL_C_API __declspec(dllexport)
+/* Tressel.dll's export table is spelled out in full by windows/Tressel.def. */
+#define TRESSEL_C_API
 #else
 #define TRESSEL_C_API __declspec(dllimport)
 #endif

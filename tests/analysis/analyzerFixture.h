@@ -4,23 +4,14 @@
 #include <vector>
 
 #include "analysis/CTailAnalyzer.h"
+#include "pointLists.h"
 
 namespace fixture {
 
 using lti::point;
-using Points = std::vector<point>;
-
-template <class List>
-List listOf(const Points& points) {
-  List list;
-  for (const point& p : points) list.pushBack(p);
-  return list;
-}
-
-template <class List>
-Points pointsOf(const List& list) {
-  return Points(list.begin(), list.end());
-}
+using testing_lists::listOf;
+using testing_lists::Points;
+using testing_lists::pointsOf;
 
 inline tressel::AnalysisParameters defaults() { return tressel::AnalysisParameters{}; }
 

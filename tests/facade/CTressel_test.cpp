@@ -191,10 +191,10 @@ TEST(CTressel, FailedAnalysisKeepsThePreviousResults) {
   before = t;
   // Spans far out on both axes: the tail's segment raster from the origin
   // would hold far more than 2^28 pixels.
-  Spans far = s;
-  for (float& v : far.x) v += 60000.0f;
-  for (float& v : far.y) v += 60000.0f;
-  EXPECT_THROW(t.Tressel(far.x.data(), far.y.data(), far.count()), lti::allocException);
+  Spans distant = s;
+  for (float& v : distant.x) v += 60000.0f;
+  for (float& v : distant.y) v += 60000.0f;
+  EXPECT_THROW(t.Tressel(distant.x.data(), distant.y.data(), distant.count()), lti::allocException);
   EXPECT_EQ(std::memcmp(&t, &before, sizeof t), 0);
   // A bounding box beyond the bound fails already while tracing.
   float x[4] = {0.0f, 0.0f, 1e6f, 1e6f}, y[4] = {0.0f, 0.0f, 1e6f, 1e6f};

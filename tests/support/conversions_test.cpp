@@ -8,23 +8,14 @@
 #include "support/areaPoints.h"
 #include "support/borderPoints.h"
 #include "support/ioPoints.h"
+#include "pointLists.h"
 
 namespace {
 
 using lti::point;
-using Points = std::vector<point>;
-
-template <class List>
-List listOf(const Points& points) {
-  List list;
-  for (const point& p : points) list.pushBack(p);
-  return list;
-}
-
-template <class List>
-Points pointsOf(const List& list) {
-  return Points(list.begin(), list.end());
-}
+using testing_lists::listOf;
+using testing_lists::Points;
+using testing_lists::pointsOf;
 
 Points contourOfSpans(const Points& spans) {
   lti::borderPoints contour;

@@ -9,20 +9,16 @@
 #include "support/borderPoints.h"
 #include "support/draw.h"
 #include "support/ioPoints.h"
+#include "pointLists.h"
 
 namespace {
 
 using lti::point;
 using List = lti::tpointList<int>;
-using Points = std::vector<point>;
+using testing_lists::Points;
+using testing_lists::pointsOf;
 
-List listOf(const Points& points) {
-  List list;
-  for (const point& p : points) list.pushBack(p);
-  return list;
-}
-
-Points pointsOf(const List& list) { return Points(list.begin(), list.end()); }
+List listOf(const Points& points) { return testing_lists::listOf<List>(points); }
 
 // Walking backwards must meet the same points: catches broken prev links.
 Points pointsBackwards(const List& list) {

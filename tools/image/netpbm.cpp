@@ -28,15 +28,18 @@ class Cursor {
 
   // An unsigned decimal number no greater than `max`, after white space.
   // `digits` 1 reads a single digit, as plain PBM samples may be run together.
+  // On failure nothing but the white space is consumed.
   bool number(std::uint32_t max, std::uint32_t& value, int digits = 10) {
     skipSpace();
-    if (at_ == end_ || !isDigit(*at_)) return false;
+    const std::uint8_t* p = at_;
     std::uint64_t v = 0;
-    for (int n = 0; at_ < end_ && isDigit(*at_) && n < digits; ++n) {
-      v = v * 10 + (*at_++ - '0');
+    int n = 0;
+    for (; p < end_ && isDigit(*p) && n < digits; ++n) {
+      v = v * 10 + (*p++ - '0');
       if (v > max) return false;
     }
-    if (digits > 1 && at_ < end_ && isDigit(*at_)) return false;
+    if (n == 0 || (p < end_ && isDigit(*p) && digits > 1)) return false;
+    at_ = p;
     value = static_cast<std::uint32_t>(v);
     return true;
   }

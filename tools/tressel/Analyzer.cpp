@@ -9,6 +9,11 @@ tressel_point toPoint(POINT p) { return tressel_point{p.x, p.y}; }
 
 }  // namespace
 
+std::string analysisError(const std::exception& e) {
+  return std::string("cannot analyse: ") + e.what() +
+         " (a raster over 2^28 pixels would be needed: the silhouette is too large or lies too far from the origin)";
+}
+
 Analyzer::Analyzer(const tressel_params& p) {
   tressel_.SetTailWidthPercent(p.tail_width_percent);
   tressel_.SetTailLengthPercent(p.tail_length_percent);
@@ -25,9 +30,7 @@ std::string Analyzer::analyze(Silhouette& silhouette, tressel_result& result) {
   try {
     result.has_tail = tressel_.Tressel(silhouette.x.data(), silhouette.y.data(), static_cast<int>(silhouette.x.size()));
   } catch (const std::exception& e) {
-    // The analysis refuses scratch rasters beyond 2^28 cells: a silhouette
-    // spread over a huge area, or placed very far from the origin.
-    return std::string("cannot analyse: ") + e.what() + " (the silhouette spans too large an area)";
+    return analysisError(e);
   }
   result.tail_base = toPoint(tressel_.GetTailBase());
   result.tail_start = toPoint(tressel_.GetTailStart());

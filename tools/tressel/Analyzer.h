@@ -3,6 +3,7 @@
 // nothing, so workers need no locking.
 #pragma once
 
+#include <exception>
 #include <string>
 
 #include "Silhouette.h"
@@ -10,6 +11,10 @@
 #include "tressel/tressel.h"
 
 namespace tressel_tool {
+
+// The message for an analysis that threw: it refuses scratch rasters beyond
+// 2^28 cells, and some of them reach from the origin to the silhouette.
+std::string analysisError(const std::exception& e);
 
 class Analyzer {
  public:

@@ -15,8 +15,8 @@ struct ParameterOption {
 // The nine analysis parameters, in the library's order.
 const ParameterOption kParameters[] = {
     {"tail-width-percent", &tressel_params::tail_width_percent,
-     "a contour point is thin when the silhouette is at most this percentage\n"
-     "of its widest part wide there (capped at 25; 0 or less: no analysis)"},
+     "a contour point is thin where the silhouette's width is at most this\n"
+     "percentage of its greatest width (capped at 25; 0 or less: no analysis)"},
     {"tail-length-percent", &tressel_params::tail_length_percent,
      "a tail is at least this percentage of the contour long"},
     {"tail-width-min-threshold", &tressel_params::tail_width_min_threshold,
@@ -53,10 +53,10 @@ const char kMainHelp[] =
 const char kInputHelp[] =
     "Input:\n"
     "  --threshold T          a pixel belongs to the silhouette when its value\n"
-    "                         exceeds T, on a 0-255 scale whatever the file's\n"
-    "                         depth; colour counts by the brightest channel,\n"
-    "                         transparent pixels as black (default 0: non-zero)\n"
-    "                         PBM files: 1 bits are the silhouette\n"
+    "                         exceeds T (0-255, default 0: any non-zero pixel),\n"
+    "                         whatever the file's bit depth; colour pixels count\n"
+    "                         by their brightest channel, transparent ones as\n"
+    "                         black; in PBM files the 1 bits are the silhouette\n"
     "  --all-components       keep every region of the mask; by default only\n"
     "                         the largest 8-connected one (noise is dropped)\n"
     "  --points               the files are points files: one \"x y\" per line,\n"

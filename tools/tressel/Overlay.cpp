@@ -31,13 +31,19 @@ const Colour kDimText{160, 164, 172};
 enum class Marker { ring, cross, diamond };
 
 // Maps picture coordinates (mask pixels) to canvas coordinates.
+// The origin is 64-bit: a points file's frame may start a margin before
+// the most negative int.
 struct Frame {
-  int originX = 0, originY = 0;  // mask pixel at the canvas's upper left
-  int width = 0, height = 0;     // in mask pixels
+  std::int64_t originX = 0, originY = 0;  // mask pixel at the canvas's upper left
+  int width = 0, height = 0;              // in mask pixels
   int scale = 1;
   Vertex centreOf(const lti::point& p) const {
-    return {(p.x - originX + 0.5) * scale, (p.y - originY + 0.5) * scale};
+    return {(static_cast<double>(p.x - originX) + 0.5) * scale, (static_cast<double>(p.y - originY) + 0.5) * scale};
   }
+  // Canvas column and row of a pixel's upper left corner; only called for
+  // pixels inside the frame, whose canvas the caller has bounded.
+  int canvasX(int x) const { return static_cast<int>((x - originX) * scale); }
+  int canvasY(int y) const { return static_cast<int>((y - originY) * scale); }
 };
 
 void drawMarker(Canvas& canvas, Vertex at, Marker shape, double r, Colour c) {
@@ -96,7 +102,7 @@ void drawRegion(Canvas& canvas, const Frame& frame, const OverlayScene& scene) {
     const tressel_image::Mask& m = *scene.mask;
     for (int y = 0; y < m.height; ++y) {
       for (int x = 0; x < m.width; ++x) {
-        if (m.at(x, y)) canvas.fillRect((x - frame.originX) * s, (y - frame.originY) * s, s, s, kMaskPixel);
+        if (m.at(x, y)) canvas.fillRect(frame.canvasX(x), frame.canvasY(y), s, s, kMaskPixel);
       }
     }
   }
@@ -106,8 +112,17 @@ void drawRegion(Canvas& canvas, const Frame& frame, const OverlayScene& scene) {
     const int y = static_cast<int>(ys[i]);
     if (static_cast<int>(ys[i + 1]) != y) continue;  // not a span; the analysis skips it too
     const int x0 = static_cast<int>(std::min(xs[i], xs[i + 1])), x1 = static_cast<int>(std::max(xs[i], xs[i + 1]));
-    canvas.fillRect((x0 - frame.originX) * s, (y - frame.originY) * s, (x1 - x0 + 1) * s, s, kSilhouette);
+    canvas.fillRect(frame.canvasX(x0), frame.canvasY(y), (x1 - x0 + 1) * s, s, kSilhouette);
   }
+}
+
+// The number of pixels the spans cover.
+std::int64_t spanArea(const OverlayScene& scene) {
+  std::int64_t area = 0;
+  for (std::size_t i = 0; i + 1 < scene.x->size(); i += 2) {
+    area += std::abs(static_cast<std::int64_t>((*scene.x)[i + 1]) - static_cast<std::int64_t>((*scene.x)[i])) + 1;
+  }
+  return area;
 }
 
 struct LegendEntry {
@@ -129,7 +144,8 @@ std::vector<LegendEntry> legendEntries(const tressel::CTailAnalyzer& a) {
     entries.push_back({LegendEntry::marker, kTailBase, Marker::ring, "tail base " + coordinates(a.tailBase)});
   }
   entries.push_back({LegendEntry::marker, kCentre, Marker::cross, "body centre " + coordinates(a.bodyCenter)});
-  entries.push_back({LegendEntry::marker, kNose, Marker::diamond, "nose " + coordinates(a.nose)});
+  entries.push_back({LegendEntry::marker, kNose, Marker::diamond,
+                     "nose " + coordinates(a.nose) + (a.nose == a.bodyCenter ? " (at the centre)" : "")});
   return entries;
 }
 
@@ -213,8 +229,8 @@ Frame frameOf(const OverlayScene& scene, int scale) {
     if (i == 0 || y > maxY) maxY = y;
   }
   constexpr int margin = 8;
-  f.originX = minX - margin;
-  f.originY = minY - margin;
+  f.originX = std::int64_t{minX} - margin;
+  f.originY = std::int64_t{minY} - margin;
   f.width = static_cast<int>(std::min<std::int64_t>(std::int64_t{maxX} - minX + 1 + 2 * margin, INT32_MAX));
   f.height = static_cast<int>(std::min<std::int64_t>(std::int64_t{maxY} - minY + 1 + 2 * margin, INT32_MAX));
   return f;
@@ -246,16 +262,19 @@ tressel_image::RgbImage drawOverlay(const OverlayScene& scene, int scale, std::s
   Canvas canvas(static_cast<int>(canvasW), static_cast<int>(pictureH) + legendH, kBackground);
 
   drawRegion(canvas, frame, scene);
-  const double width = scale == 1 ? 1 : std::max(2, scale / 2);
+  const double size = std::sqrt(static_cast<double>(spanArea(scene))) * scale;  // the animal's size on the canvas
+  const double width = std::max(scale == 1 ? 1.0 : std::max(2, scale / 2), std::round(size / 110));
   drawChain(canvas, frame, *a.border, true, width, kBorder);
   drawChain(canvas, frame, *a.bodyBorder, true, width, kBody);
   if (a.hasTail) drawChain(canvas, frame, *a.tailBorder, false, width + 2, kTailSegment);
 
-  // Markers grow with the picture so that they stand out on large frames too.
-  const double r = std::max({4.0, 2.5 * scale, std::min(pictureW, pictureH) / 40.0});
+  // Markers grow with the animal, so that they stand out on large ones and
+  // do not hide small ones.
+  const double r = std::max({4.0, 2.5 * scale, size / 14});
   if (a.hasTail) drawMarker(canvas, frame.centreOf(a.tailBase), Marker::ring, r, kTailBase);
-  drawMarker(canvas, frame.centreOf(a.bodyCenter), Marker::cross, r, kCentre);
+  // Without a tail the nose is the centre: the cross then shows on the diamond.
   drawMarker(canvas, frame.centreOf(a.nose), Marker::diamond, r, kNose);
+  drawMarker(canvas, frame.centreOf(a.bodyCenter), Marker::cross, r, kCentre);
 
   legend.draw(canvas, static_cast<int>(pictureH));
   return canvas.image();

@@ -1,5 +1,7 @@
 #include "Progress.h"
 
+#include <unistd.h>
+
 namespace tressel_tool {
 
 void Progress::update(std::size_t done) {
@@ -8,10 +10,12 @@ void Progress::update(std::size_t done) {
 }
 
 void Progress::print(std::FILE* stream, const std::string& text) {
-  clear();
+  // Only text for the bar's terminal needs the bar out of the way.
+  const bool sameTerminal = stream == stderr || isatty(fileno(stream));
+  if (sameTerminal) clear();
   std::fwrite(text.data(), 1, text.size(), stream);
   std::fflush(stream);
-  if (enabled_ && done_ < total_) draw();
+  if (sameTerminal && enabled_ && done_ < total_) draw();
 }
 
 void Progress::finish() {

@@ -8,7 +8,7 @@ namespace {
 
 const char* const kPointNames[] = {"tail_base", "tail_start", "tail_end", "center", "nose"};
 const char* const kTableHeadings[] = {"tail base", "tail start", "tail end", "body centre", "nose"};
-constexpr std::size_t kPointColumn = 12;
+constexpr std::size_t kPointColumn = 13;
 
 // The five points of a row and whether each exists: the tail's three only
 // with a tail, and none for an empty mask.

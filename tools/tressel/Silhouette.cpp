@@ -2,6 +2,7 @@
 
 #include "image/pointsFile.h"
 #include "image/readImage.h"
+#include "tressel/tressel.h"
 
 namespace tressel_tool {
 namespace {
@@ -22,7 +23,9 @@ std::string maskSpans(const tressel_image::Mask& mask, bool allComponents, std::
   if (count == 0) return "";
   const int again = tressel_mask_spans(mask.pixels.data(), mask.width, mask.height, mask.width, flags, x.data(),
                                        y.data(), count);
-  if (again != count) return std::string("cannot find the silhouette: ") + tressel_error_message(again);
+  if (again != count) {
+    return std::string("cannot find the silhouette: ") + (again < 0 ? tressel_error_message(again) : "internal error");
+  }
   return "";
 }
 

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "image/Mask.h"
-#include "tressel/tressel.h"
 
 namespace tressel_tool {
 

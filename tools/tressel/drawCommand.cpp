@@ -2,6 +2,7 @@
 #include <exception>
 #include <memory>
 
+#include "Analyzer.h"
 #include "Commands.h"
 #include "Overlay.h"
 
@@ -46,7 +47,7 @@ int runDraw(const Options& options) {
     analysis = std::make_unique<tressel::CTailAnalyzer>(spans, analysisParameters(options.params),
                                                         tressel::Retain::workingLists);
   } catch (const std::exception& e) {
-    return fail(file, std::string("cannot analyse: ") + e.what() + " (the silhouette spans too large an area)");
+    return fail(file, analysisError(e));
   }
 
   OverlayScene scene;
