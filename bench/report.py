@@ -173,6 +173,12 @@ def main(results, output):
     w("The verdict is on the time ratio. A move is of the silhouette's bounding box: its top-left corner")
     w("goes from (50, 50) to (1700, 900), the shape staying pixel for pixel the same.")
     w("")
+    ms, ct = A("tressel_mask_spans/" + TARGET_MASK), A("CTressel/" + TARGET_MASK)
+    if am and ms and ct and rd and fc:
+        w("Where `tressel_analyze_mask`'s %s µs go on %s: finding the largest component's runs" % (us(am), TARGET_MASK))
+        w("(`tressel_mask_spans`) %s µs, %.1f reads of the mask; analysing its spans (`CTressel::Tressel`)" % (us(ms), ms / rd))
+        w("%s µs, %.1f reads or %.2f `findContours` by itself. Three reads are %s µs." % (us(ct), ct / rd, ct / fc, us(3 * rd)))
+        w("")
 
     # ---- main table
     w("## Every entry point and its peers")
@@ -348,7 +354,8 @@ def main(results, output):
         w("One call each, under `valgrind --tool=callgrind`; `tressel_count CASE` runs a case.")
         w("")
         rows = []
-        for case in sorted(counts_after, key=lambda c: (c.split("/")[-1], c)):
+        order = {n: i for i, n in enumerate(names)}
+        for case in sorted(counts_after, key=lambda c: (order.get(c.split("/")[-1], len(order)), c)):
             if case.startswith("stage/"):
                 continue
             rows.append(("`%s`" % case, mcount(counts_before.get(case)), mcount(counts_after[case])))
