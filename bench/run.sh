@@ -10,7 +10,8 @@
 #   BENCH_MIN_TIME=S        seconds of timing per repetition (0.15)
 #   BENCH_QUIET_LOAD=L      wait for the 1-minute load average to drop to L
 #   BENCH_QUIET_WAIT=S      ... for at most S seconds before each timed run
-#                           (defaults 1.0 and 300; the load is recorded either way)
+#                           (defaults 1.0 and 120; the load is recorded either way)
+#   BENCH_TARGET_REPETITIONS=N  repetitions of the target cases' own run (21)
 #
 # Works on a fresh Debian 12 machine: packages that are missing are installed
 # with apt-get (as root, or through sudo).
@@ -23,7 +24,8 @@ out="$build/results"
 repetitions="${BENCH_REPETITIONS:-7}"
 min_time="${BENCH_MIN_TIME:-0.15}"
 quiet_load="${BENCH_QUIET_LOAD:-1.0}"
-quiet_wait="${BENCH_QUIET_WAIT:-300}"
+quiet_wait="${BENCH_QUIET_WAIT:-120}"
+target_repetitions="${BENCH_TARGET_REPETITIONS:-21}"
 jobs="$(nproc 2>/dev/null || echo 2)"
 
 # The commits before the speed work: the class and its core at the first one,
@@ -62,11 +64,12 @@ wait_for_quiet() {
   printf '%s\t%s\t%s\n' "$label" "$(date -u +%H:%M:%S)" "$(cut -d' ' -f1-3 /proc/loadavg)" >>"$out/load.tsv"
 }
 
+# time_build LABEL BINARY [REPETITIONS [FILTER]]
 time_build() {
-  local label="$1" binary="$2"
+  local label="$1" binary="$2" reps="${3:-$repetitions}" filter="${4:-.}"
   wait_for_quiet "$label start"
   say "timing $label"
-  "$binary" --benchmark_repetitions="$repetitions" --benchmark_min_time="$min_time" \
+  "$binary" --benchmark_repetitions="$reps" --benchmark_min_time="$min_time" --benchmark_filter="$filter" \
     --benchmark_report_aggregates_only=true --benchmark_enable_random_interleaving=true \
     --benchmark_out="$out/$label.json" --benchmark_out_format=json >"$out/$label.txt"
   printf '%s\t%s\t%s\n' "$label end" "$(date -u +%H:%M:%S)" "$(cut -d' ' -f1-3 /proc/loadavg)" >>"$out/load.tsv"
@@ -89,6 +92,7 @@ count_build() {
   local known
   known="$("$binary" --list)"
   for c in $(grep -E "^(analyzer|analyzer_at/[0-9_]+|stage/[^/]+)/[a-z]+/$mask\$" <<<"$known"); do cases+=("$c"); done
+  for c in $(grep -E "^stage/[^/]+/[a-z]+/L400_1920x1080\$" <<<"$known"); do cases+=("$c"); done
   : >"$tsv"
   printf '%s\n' "${cases[@]}" | while read -r c; do
     grep -qxF "$c" <<<"$known" && printf '%s\n' "$c"
@@ -139,16 +143,19 @@ main() {
   "$after_bin/tressel_count" --describe >"$out/masks.tsv"
   {
     lscpu | sed -n 's/^\(Model name\|Architecture\|CPU(s)\|Thread(s) per core\|Core(s) per socket\|L2 cache\|L3 cache\|CPU max MHz\|Hypervisor vendor\):\s*/\1\t/p'
-    printf 'Memory\t%s\n' "$(free -g | awk '/^Mem:/ { print $2 " GiB" }')"
+    printf 'Memory\t%s\n' "$(awk '/^MemTotal:/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo)"
     printf 'Kernel\t%s\n' "$(uname -r)"
     printf 'Compiler\t%s\n' "$(c++ --version | head -1)"
     printf 'OpenCV\t%s\n' "$(dpkg-query -W -f='${Version}' libopencv-dev 2>/dev/null || echo '?')"
     printf 'Google Benchmark\t%s\n' "$(dpkg-query -W -f='${Version}' libbenchmark-dev 2>/dev/null || echo '?')"
     printf 'Commit\t%s\n' "$(git -C "$root" describe --always --dirty 2>/dev/null || echo '?')"
-    printf 'Repetitions\t%s x %ss\n' "$repetitions" "$min_time"
+    printf 'Repetitions\t%s x %ss (the targets: %s)\n' "$repetitions" "$min_time" "$target_repetitions"
   } >"$out/machine.tsv"
 
   time_build after "$after_bin/tressel_bench"
+  # The cases the targets compare, once more on their own with more repetitions.
+  time_build targets "$after_bin/tressel_bench" "$target_repetitions" \
+    '^(tressel_analyze_mask|findContours|read)/L200_1920x1080$|^CTressel_at/'
   if [ "$have_before" = 1 ]; then time_build before "$before_bin/tressel_bench"; fi
 
   if [ "${BENCH_COUNT:-1}" != 0 ] && command -v valgrind >/dev/null; then

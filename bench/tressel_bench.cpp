@@ -2,6 +2,7 @@
 // bench/run.sh for how they are run and reported.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(c.name.c_str(), [&c](benchmark::State& state) {
       for (auto _ : state) c.run();
       if (c.maskBytes > 0) state.SetBytesProcessed(state.iterations() * c.maskBytes);
-    });
+    })->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
   }
   benchmark::AddCustomContext("tressel_core", bench::coreKind());
   benchmark::RunSpecifiedBenchmarks();
