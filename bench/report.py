@@ -381,12 +381,14 @@ def main(results, output):
     w("")
     w("- Debian's Google Benchmark library prints that it was built as DEBUG; that concerns the harness")
     w("  only (timer loop), not the code measured, which is built with `-O3` (CMake's Release).")
-    w("- The relative spread (coefficient of variation over the repetitions) of the target cases:")
     cv = targets_info.get("cv", {})
-    for case in ("tressel_analyze_mask/" + TARGET_MASK, "findContours/" + TARGET_MASK, "read/" + TARGET_MASK,
-                 "CTressel_at/%s/%s" % (MOVE_FROM, TARGET_MASK), "CTressel_at/%s/%s" % (MOVE_TO, TARGET_MASK)):
-        if case in cv:
-            w("  `%s` %.1f %%;" % (case, 100.0 * cv[case]))
+    spreads = ["`%s` %.1f %%" % (case, 100.0 * cv[case]) for case in
+               ("tressel_analyze_mask/" + TARGET_MASK, "findContours/" + TARGET_MASK, "read/" + TARGET_MASK,
+                "CTressel_at/%s/%s" % (MOVE_FROM, TARGET_MASK), "CTressel_at/%s/%s" % (MOVE_TO, TARGET_MASK))
+               if case in cv]
+    if spreads:
+        w("- The relative spread (coefficient of variation over the repetitions) of the target cases: " +
+          ", ".join(spreads) + ".")
     w("")
 
     with open(output, "w") as f:
