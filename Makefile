@@ -19,7 +19,7 @@ FUZZERS ?= $(notdir $(wildcard fuzz/seeds/*))
 WINDOWS_DIR := build/windows
 
 .PHONY: all build demo python test test-release test-asan windows test-windows test-fuzz test-tsan fuzz \
-	fuzz-build fuzz-coverage clean
+	fuzz-build fuzz-coverage bench clean
 
 all: build
 
@@ -126,6 +126,11 @@ test-windows: $(WINDOWS_DIR)/CMakeCache.txt $(RELEASE_DIR)/CMakeCache.txt
 	WINEPREFIX=$(CURDIR)/$(WINDOWS_DIR)/wine wineserver -w 2>/dev/null || true
 	rm -rf $(WINDOWS_DIR)/wine
 	cd $(WINDOWS_DIR) && ctest --output-on-failure --timeout 300 -j $(JOBS)
+
+# Benchmarks against OpenCV, in build/bench (Release); installs what is
+# missing and rewrites bench/RESULTS.md. Not part of `make test`.
+bench:
+	bash bench/run.sh
 
 clean:
 	rm -rf build

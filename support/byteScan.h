@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace lti {
 
 inline std::uint64_t loadWord(const unsigned char* p) {
@@ -15,9 +19,22 @@ inline std::uint64_t loadWord(const unsigned char* p) {
 }
 
 // Index of the first non-zero byte in row[from, end), or end. Background is
-// skipped 32 bytes at a time, then 8.
+// skipped 64 bytes at a time with vector instructions where available, then
+// 32 and 8.
 inline int findNonZero(const unsigned char* row, int from, int end) {
   int x = from;
+#if defined(__SSE2__)
+  // Masks are mostly background: test 64 bytes per step where vector
+  // instructions are available.
+  const __m128i zero = _mm_setzero_si128();
+  while (x + 64 <= end) {
+    const __m128i* p = reinterpret_cast<const __m128i*>(row + x);
+    const __m128i any = _mm_or_si128(_mm_or_si128(_mm_loadu_si128(p), _mm_loadu_si128(p + 1)),
+                                     _mm_or_si128(_mm_loadu_si128(p + 2), _mm_loadu_si128(p + 3)));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, zero)) != 0xFFFF) break;
+    x += 64;
+  }
+#endif
   while (x + 32 <= end &&
          (loadWord(row + x) | loadWord(row + x + 8) | loadWord(row + x + 16) | loadWord(row + x + 24)) == 0) {
     x += 32;
