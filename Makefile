@@ -66,7 +66,12 @@ windows: $(WINDOWS_DIR)/CMakeCache.txt
 	$(CMAKE) --build $(WINDOWS_DIR) -j $(JOBS) --target windows_dist
 	@echo "Tressel.dll, Tressel.lib, libTressel.dll.a and headers in $(WINDOWS_DIR)/dist"
 
-test: test-release test-asan test-windows test-fuzz test-tsan
+# Every test: installs missing packages first, then the optimised build, the
+# ASan/UBSan build, the Windows DLL under wine, the fuzz regressions and the
+# ThreadSanitizer build.
+test:
+	@scripts/install-packages
+	$(MAKE) test-release test-asan test-windows test-fuzz test-tsan
 
 test-release: $(RELEASE_DIR)/CMakeCache.txt
 	$(CMAKE) --build $(RELEASE_DIR) -j $(JOBS)
