@@ -1,0 +1,88 @@
+// Grey frames and where they come from. This header needs no FFmpeg: the
+// tracking modules take frames through it and are tested on frames in memory.
+//
+//   std::unique_ptr<FrameSource> source = openVideo("mouse.mp4");   // video/VideoReader.h
+//   Frame frame;
+//   while (source->next(frame)) {
+//     if (!frame.ok()) { report(frame.index, frame.error); continue; }
+//     use(frame.pixels, frame.width, frame.height, frame.stride, frame.time);
+//   }
+//
+// A source throws SourceError (with a message that names the input) when it
+// cannot go on at all: a file that is not a video, a truncated header, a read
+// error. A single frame that fails to decode does not stop it: that frame is
+// returned with `error` set and no pixels, and the next call goes on.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tressel::video {
+
+struct Frame {
+  std::int64_t index = 0;  // position in presentation order, counted by decoding from the source's start
+  double time = 0;         // seconds, from the frame's own timestamp (never index / frame rate for a video)
+  int width = 0;
+  int height = 0;
+  // 8-bit grey, row y at pixels + y * stride. The bytes belong to `owner`
+  // (a decoded picture, a buffer): a Frame can be moved to another thread
+  // and keeps them alive; they stay valid until the Frame is overwritten.
+  const std::uint8_t* pixels = nullptr;
+  std::ptrdiff_t stride = 0;
+  std::shared_ptr<const void> owner;
+  std::string error;  // non-empty: the frame could not be decoded and has no pixels
+
+  bool ok() const { return error.empty() && pixels != nullptr; }
+  const std::uint8_t* row(int y) const { return pixels + y * stride; }
+};
+
+// A frame that owns a plain copy of its pixels (tests, image files).
+Frame frameFromPixels(std::vector<std::uint8_t> pixels, int width, int height, std::int64_t index, double time);
+
+// What is known of a source before its frames are read.
+struct SourceInfo {
+  std::string name;          // the file or folder as given, "-" for standard input
+  std::string format;        // "mp4", "image sequence", "raw grey", ...
+  std::string codec;         // "h264", "png", "raw", ...
+  int width = 0;             // of the first frame
+  int height = 0;
+  double frameRate = 0;      // nominal frames per second; 0 when unknown
+  double duration = 0;       // seconds, 0 when unknown
+  std::int64_t frameCountHint = -1;  // what the container claims, -1 unknown; frames are counted by decoding
+  bool seekable = false;     // seek() and keyframeTimes() may be used
+};
+
+class SourceError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class FrameSource {
+ public:
+  virtual ~FrameSource() = default;
+  virtual const SourceInfo& info() const = 0;
+
+  // The next frame in presentation order; false at the end of the source.
+  virtual bool next(Frame& frame) = 0;
+
+  // Seekable sources only. After seekExact(t) the next frame is the first
+  // whose time is >= t (found by decoding forward from the key frame before
+  // t, checked by timestamp), and its index is the number of frames before
+  // it in the source (counted from the container's packets, not decoded), so
+  // that a part of a recording is numbered as the whole. After seekKey(t)
+  // the next frame is the key frame at or before t (cheap: nothing is
+  // decoded but that frame); its index may then be -1 (unknown) until the
+  // next seekExact.
+  virtual void seekExact(double time) = 0;
+  virtual void seekKey(double time) = 0;
+
+  // The times of the key frames the container's index lists, ascending;
+  // empty when it lists none.
+  virtual std::vector<double> keyframeTimes() const = 0;
+};
+
+}  // namespace tressel::video
