@@ -62,17 +62,21 @@ bool touch(const Run& above, const Run& below) {
 
 std::vector<Run> maskRuns(const MaskView& mask, bool keepAll) {
   std::vector<Run> runs;
-  if (keepAll) {
-    for (int y = 0; y < mask.height; ++y) appendRowRuns(mask.pixels + y * mask.stride, mask.width, y, runs);
-    return runs;
-  }
+  for (int y = 0; y < mask.height; ++y) appendRowRuns(mask.pixels + y * mask.stride, mask.width, y, runs);
+  if (!keepAll) keepLargestComponent(runs);
+  return runs;
+}
 
+void keepLargestComponent(std::vector<Run>& runs) {
+  if (runs.empty()) return;
+  if (runs.size() > maxRuns) throw lti::allocException();
   RunSets sets;
-  std::size_t aboveBegin = 0, aboveEnd = 0;  // runs of row y - 1
-  for (int y = 0; y < mask.height; ++y) {
-    const std::size_t begin = runs.size();
-    appendRowRuns(mask.pixels + y * mask.stride, mask.width, y, runs);
-    const std::size_t end = runs.size();
+  std::size_t aboveBegin = 0, aboveEnd = 0;  // runs of the row above the current one
+  for (std::size_t begin = 0; begin < runs.size();) {
+    const std::int32_t row = runs[begin].row;
+    std::size_t end = begin;
+    while (end < runs.size() && runs[end].row == row) ++end;
+    if (aboveBegin == aboveEnd || runs[aboveBegin].row != row - 1) aboveBegin = aboveEnd = begin;  // none just above
     // Runs of both rows are sorted and disjoint, so the runs above that touch
     // a run form a contiguous range, and the range only moves right.
     std::size_t above = aboveBegin;
@@ -85,8 +89,8 @@ std::vector<Run> maskRuns(const MaskView& mask, bool keepAll) {
     }
     aboveBegin = begin;
     aboveEnd = end;
+    begin = end;
   }
-  if (runs.empty()) return runs;
 
   // Pixels per component, held at its root; the first root met with the
   // largest size wins.
@@ -104,7 +108,6 @@ std::vector<Run> maskRuns(const MaskView& mask, bool keepAll) {
     if (sets.find(static_cast<std::int32_t>(i)) == best) runs[kept++] = runs[i];
   }
   runs.resize(kept);
-  return runs;
 }
 
 }  // namespace tressel
