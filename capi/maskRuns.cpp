@@ -30,6 +30,7 @@ void appendRowRuns(const std::uint8_t* row, int width, int y, std::vector<Run>& 
 // index, which is the run holding the component's first pixel in scan order.
 class RunSets {
  public:
+  explicit RunSets(std::vector<std::int32_t>& parent) : parent_(parent) { parent_.clear(); }
   void add() { parent_.push_back(static_cast<std::int32_t>(parent_.size())); }
 
   std::int32_t find(std::int32_t i) {
@@ -51,7 +52,7 @@ class RunSets {
   }
 
  private:
-  std::vector<std::int32_t> parent_;
+  std::vector<std::int32_t>& parent_;
 };
 
 bool touch(const Run& above, const Run& below) {
@@ -68,9 +69,14 @@ std::vector<Run> maskRuns(const MaskView& mask, bool keepAll) {
 }
 
 void keepLargestComponent(std::vector<Run>& runs) {
+  ComponentWorkspace workspace;
+  keepLargestComponent(runs, workspace);
+}
+
+void keepLargestComponent(std::vector<Run>& runs, ComponentWorkspace& workspace) {
   if (runs.empty()) return;
   if (runs.size() > maxRuns) throw lti::allocException();
-  RunSets sets;
+  RunSets sets(workspace.parent);
   std::size_t aboveBegin = 0, aboveEnd = 0;  // runs of the row above the current one
   for (std::size_t begin = 0; begin < runs.size();) {
     const std::int32_t row = runs[begin].row;
@@ -94,7 +100,8 @@ void keepLargestComponent(std::vector<Run>& runs) {
 
   // Pixels per component, held at its root; the first root met with the
   // largest size wins.
-  std::vector<std::int64_t> pixels(runs.size(), 0);
+  std::vector<std::int64_t>& pixels = workspace.pixels;
+  pixels.assign(runs.size(), 0);
   std::int32_t best = 0;
   for (std::size_t i = 0; i < runs.size(); ++i) {
     pixels[sets.find(static_cast<std::int32_t>(i))] += runs[i].last - runs[i].first + 1;

@@ -31,9 +31,17 @@ struct Run {
 // Throws lti::allocException when the runs cannot be counted in an int.
 std::vector<Run> maskRuns(const MaskView& mask, bool keepAll);
 
+// Buffers of the component labelling, kept by a caller that labels one
+// frame after another.
+struct ComponentWorkspace {
+  std::vector<std::int32_t> parent;
+  std::vector<std::int64_t> pixels;
+};
+
 // Keeps only the runs of the largest 8-connected component, chosen as above.
 // The runs must be in scan order: rows ascending, and within a row sorted and
 // disjoint. Throws lti::allocException when they cannot be counted in an int.
+void keepLargestComponent(std::vector<Run>& runs, ComponentWorkspace& workspace);
 void keepLargestComponent(std::vector<Run>& runs);
 
 }  // namespace tressel

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "capi/maskRuns.h"
+
 namespace tressel::tracking {
 
 // A whole pixel: x is the column, y the row (image coordinates, y down).
@@ -17,11 +19,7 @@ struct Pixel {
 };
 
 // A run of mask pixels: columns first..last (inclusive) of a row.
-struct PixelRun {
-  std::int32_t row = 0;
-  std::int32_t first = 0;
-  std::int32_t last = 0;
-};
+using PixelRun = tressel::Run;
 
 enum class FrameStatus : std::uint8_t {
   ok,           // animal found, tail found and cut

@@ -1,0 +1,280 @@
+#include "tracking/Background.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <stdexcept>
+
+namespace tressel::tracking {
+namespace {
+
+Rect wholeOrRoi(const Rect& roi, int width, int height) {
+  if (roi.empty()) return Rect{0, 0, width, height};
+  const int x0 = std::clamp(roi.x, 0, width), y0 = std::clamp(roi.y, 0, height);
+  return Rect{x0, y0, std::clamp(roi.x + roi.width, 0, width) - x0, std::clamp(roi.y + roi.height, 0, height) - y0};
+}
+
+// Mean grey level of a picture over every 8th pixel of every 8th row of the
+// arena.
+double arenaBrightness(const std::uint8_t* pixels, std::ptrdiff_t stride, int width, const Rect& area,
+                       const std::vector<std::uint8_t>& arenaMask) {
+  constexpr int step = 8;
+  std::int64_t sum = 0, count = 0;
+  for (int y = area.y + step / 2; y < area.y + area.height; y += step) {
+    const std::uint8_t* row = pixels + y * stride;
+    for (int x = area.x + step / 2; x < area.x + area.width; x += step) {
+      if (!arenaMask.empty() && arenaMask[static_cast<std::size_t>(y) * width + x] == 0) continue;
+      sum += row[x];
+      ++count;
+    }
+  }
+  return count > 0 ? static_cast<double>(sum) / static_cast<double>(count) : 0.0;
+}
+
+double arenaBrightness(const video::Frame& f, const Rect& area, const std::vector<std::uint8_t>& arenaMask) {
+  return arenaBrightness(f.pixels, f.stride, f.width, area, arenaMask);
+}
+
+// The q-quantile (0..1) of a histogram of values 0..255, interpolated
+// within the bin so that a narrow distribution still gives a usable spread.
+double histogramQuantile(const std::array<std::int64_t, 256>& histogram, double q) {
+  std::int64_t total = 0;
+  for (std::int64_t n : histogram) total += n;
+  if (total == 0) return 0;
+  const double target = q * static_cast<double>(total);
+  double below = 0;
+  for (int v = 0; v < 256; ++v) {
+    const double n = static_cast<double>(histogram[v]);
+    if (below + n >= target && n > 0) return v - 0.5 + (target - below) / n;
+    below += n;
+  }
+  return 255;
+}
+
+std::int64_t medianOf(std::vector<std::int64_t> values) {
+  if (values.empty()) return 0;
+  const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+  std::nth_element(values.begin(), middle, values.end());
+  return *middle;
+}
+
+bool sameFrame(const video::Frame& a, const video::Frame& b) { return a.time == b.time; }
+
+}  // namespace
+
+std::vector<video::Frame> sampleFrames(video::FrameSource& source, double start, double end, int count) {
+  std::vector<video::Frame> samples;
+  if (count <= 0 || !(end > start)) return samples;
+  std::vector<double> targets(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) targets[i] = start + (i + 0.5) * (end - start) / count;
+
+  std::vector<double> keys;
+  for (double t : source.keyframeTimes()) {
+    if (t >= start && t < end) keys.push_back(t);
+  }
+  auto keep = [&](video::Frame&& frame) {
+    if (frame.ok() && (samples.empty() || !sameFrame(samples.back(), frame))) samples.push_back(std::move(frame));
+  };
+
+  if (keys.size() >= static_cast<std::size_t>(count)) {
+    for (double t : targets) {
+      const auto after = std::lower_bound(keys.begin(), keys.end(), t);
+      double key = after == keys.end() ? keys.back() : *after;
+      if (after != keys.begin() && (after == keys.end() || t - *(after - 1) < *after - t)) key = *(after - 1);
+      source.seekKey(key);
+      video::Frame frame;
+      if (source.next(frame)) keep(std::move(frame));
+    }
+    return samples;
+  }
+
+  // Few key frames: decode each sample exactly, reading on from the last one
+  // when no key frame lies between them (a seek would decode the same frames
+  // again).
+  double position = -1;  // time of the last frame read, -1 before the first
+  for (double t : targets) {
+    const bool keyBetween = std::any_of(keys.begin(), keys.end(), [&](double k) { return k > position && k <= t; });
+    if (position < 0 || keyBetween) source.seekExact(t);
+    video::Frame frame;
+    bool found = false;
+    while (source.next(frame)) {
+      position = frame.time;
+      if (frame.time >= t) {
+        found = true;
+        break;
+      }
+    }
+    if (!found) break;
+    keep(std::move(frame));
+  }
+  return samples;
+}
+
+Background medianBackground(const std::vector<video::Frame>& samples, const Rect& roi,
+                            const std::vector<std::uint8_t>& arenaMask) {
+  if (samples.empty()) throw std::invalid_argument("no frames to estimate the background from");
+  const int width = samples.front().width, height = samples.front().height;
+  for (const video::Frame& f : samples) {
+    if (f.width != width || f.height != height) throw std::invalid_argument("background samples differ in size");
+  }
+  const Rect area = wholeOrRoi(roi, width, height);
+
+  // Each sample's grey levels scaled to the samples' mean brightness, as a
+  // table per sample.
+  std::vector<double> brightness;
+  for (const video::Frame& f : samples) brightness.push_back(arenaBrightness(f, area, arenaMask));
+  double reference = 0;
+  for (double b : brightness) reference += b;
+  reference /= static_cast<double>(brightness.size());
+  std::vector<std::array<std::uint8_t, 256>> scale(samples.size());
+  for (std::size_t k = 0; k < samples.size(); ++k) {
+    const double factor = brightness[k] > 0 ? reference / brightness[k] : 1.0;
+    for (int v = 0; v < 256; ++v) scale[k][v] = static_cast<std::uint8_t>(std::min(255.0, std::round(v * factor)));
+  }
+
+  Background background;
+  background.width = width;
+  background.height = height;
+  background.pixels.resize(static_cast<std::size_t>(width) * height);
+  const std::size_t n = samples.size();
+  std::vector<std::uint8_t> values(n);
+  for (int y = 0; y < height; ++y) {
+    std::uint8_t* out = background.pixels.data() + static_cast<std::size_t>(y) * width;
+    for (int x = 0; x < width; ++x) {
+      for (std::size_t k = 0; k < n; ++k) values[k] = scale[k][samples[k].row(y)[x]];
+      std::nth_element(values.begin(), values.begin() + n / 2, values.end());
+      out[x] = values[n / 2];
+    }
+  }
+  return background;
+}
+
+Calibration calibrate(const std::vector<video::Frame>& samples, const Background& background,
+                      const CalibrationRequest& request) {
+  Calibration c;
+  c.settings = request.base;
+  c.samples = static_cast<int>(samples.size());
+  const Rect area = wholeOrRoi(request.base.roi, background.width, background.height);
+  const std::vector<std::uint8_t>& arena = request.base.arenaMask;
+
+  // The floor's noise: the spread of |frame - background| over every 4th
+  // pixel of every 4th row, almost all of which show floor.
+  std::array<std::int64_t, 256> histogram{};
+  const double backgroundBrightness =
+      std::max(1.0, arenaBrightness(background.pixels.data(), background.width, background.width, area, arena));
+  for (const video::Frame& f : samples) {
+    const double gain = arenaBrightness(f, area, arena) / backgroundBrightness;
+    for (int y = area.y + 2; y < area.y + area.height; y += 4) {
+      const std::uint8_t* row = f.row(y);
+      const std::uint8_t* bg = background.pixels.data() + static_cast<std::size_t>(y) * background.width;
+      for (int x = area.x + 2; x < area.x + area.width; x += 4) {
+        if (!arena.empty() && arena[static_cast<std::size_t>(y) * background.width + x] == 0) continue;
+        const int d = static_cast<int>(std::lround(std::abs(row[x] - gain * bg[x])));
+        ++histogram[std::min(d, 255)];
+      }
+    }
+  }
+  // The median of |d| of a normal distribution is 0.6745 sigma.
+  c.noise = std::max(0.5, histogramQuantile(histogram, 0.5) / 0.6745);
+
+  // A first, safe threshold well above the noise finds the animal's core.
+  const int probe = std::clamp(static_cast<int>(std::ceil(8 * c.noise)), 12, 128);
+  auto areasAt = [&](Polarity polarity, int threshold, std::vector<std::int64_t>& areas,
+                     std::vector<double>* contrasts) {
+    SegmentationSettings s = request.base;
+    s.polarity = polarity;
+    s.threshold = threshold;
+    Segmenter segmenter(s, background);
+    Segmentation found;
+    areas.clear();
+    for (const video::Frame& f : samples) {
+      segmenter.segment(f, found);
+      areas.push_back(found.area);
+      if (contrasts == nullptr || found.runs.empty()) continue;
+      // The median difference inside the component: the body's contrast.
+      std::array<std::int64_t, 256> inside{};
+      const int gain256 = static_cast<int>(std::lround(found.gain * 256));
+      for (const Run& r : found.runs) {
+        const std::uint8_t* row = f.row(r.row);
+        const std::uint8_t* bg = background.pixels.data() + static_cast<std::size_t>(r.row) * background.width;
+        for (int x = r.first; x <= r.last; ++x) {
+          const int scaledBg = std::min(255, (bg[x] * gain256) >> 8);
+          ++inside[std::clamp(polarity == Polarity::dark ? scaledBg - row[x] : row[x] - scaledBg, 0, 255)];
+        }
+      }
+      contrasts->push_back(histogramQuantile(inside, 0.5));
+    }
+  };
+  auto total = [](const std::vector<std::int64_t>& v) {
+    std::int64_t sum = 0;
+    for (std::int64_t a : v) sum += a;
+    return sum;
+  };
+
+  std::vector<std::int64_t> areas;
+  if (request.polarity) {
+    c.settings.polarity = *request.polarity;
+  } else {
+    c.polarityLearnt = true;
+    std::vector<std::int64_t> darkAreas, lightAreas;
+    areasAt(Polarity::dark, probe, darkAreas, nullptr);
+    areasAt(Polarity::light, probe, lightAreas, nullptr);
+    c.settings.polarity = total(lightAreas) > total(darkAreas) ? Polarity::light : Polarity::dark;
+  }
+
+  std::vector<double> contrasts;
+  areasAt(c.settings.polarity, probe, areas, &contrasts);
+  if (!contrasts.empty()) {
+    std::nth_element(contrasts.begin(), contrasts.begin() + contrasts.size() / 2, contrasts.end());
+    c.contrast = contrasts[contrasts.size() / 2];
+  }
+
+  if (request.threshold) {
+    c.settings.threshold = *request.threshold;
+  } else {
+    c.thresholdLearnt = true;
+    // Low enough for a thin, lighter, blurred tail (a tenth of the body's
+    // contrast), high enough that the floor's noise, its drawn lines and
+    // the compression's ringing stay out (five noise deviations).
+    const double threshold = std::max(5 * c.noise, 0.1 * c.contrast);
+    c.settings.threshold = std::clamp(static_cast<int>(std::lround(threshold)), 3, 250);
+  }
+
+  areasAt(c.settings.polarity, c.settings.threshold, areas, nullptr);
+  // The typical area: the median over the samples that show an animal of a
+  // size comparable to the largest ones (samples where it sat still show
+  // only what moved).
+  std::vector<std::int64_t> sorted = areas;
+  std::sort(sorted.begin(), sorted.end());
+  const std::int64_t high = sorted.empty() ? 0 : sorted[sorted.size() * 9 / 10];
+  std::vector<std::int64_t> comparable;
+  for (std::int64_t a : areas) {
+    if (a > 0 && 5 * a >= high) comparable.push_back(a);
+  }
+  c.typicalArea = medianOf(comparable);
+  c.minArea = static_cast<std::int64_t>(std::floor(c.typicalArea / areaGateFactor));
+  c.maxArea = static_cast<std::int64_t>(std::ceil(c.typicalArea * areaGateFactor));
+  for (std::int64_t a : areas) {
+    if (c.typicalArea > 0 && 2 * a >= c.typicalArea) ++c.samplesWithAnimal;
+  }
+  // The body is about half as wide as the square root of the animal's area;
+  // a third of that between coarse rows still crosses it several times.
+  if (request.base.coarseStep <= 1 && request.base.openRadius == 0) {
+    c.settings.coarseStep = std::clamp(static_cast<int>(std::sqrt(static_cast<double>(c.minArea)) / 6), 1, 8);
+    // A tail can reach about as far from the body as the body is long.
+    c.settings.searchMargin = static_cast<int>(std::sqrt(static_cast<double>(c.typicalArea)) / 2);
+  }
+
+  if (c.typicalArea == 0) {
+    c.warnings.push_back("no animal was found in any of the " + std::to_string(c.samples) +
+                         " background samples: check --animal and --threshold, or give --background");
+  } else if (2 * c.samplesWithAnimal < c.samples) {
+    c.warnings.push_back("the animal seems to sit still in most of the " + std::to_string(c.samples) +
+                         " background samples (it was found whole in " + std::to_string(c.samplesWithAnimal) +
+                         "), so it is part of the estimated background; give a picture of the empty arena with "
+                         "--background");
+  }
+  return c;
+}
+
+}  // namespace tressel::tracking

@@ -1,0 +1,86 @@
+#include "tracking/BodyAnalysis.h"
+
+#include <cmath>
+#include <limits>
+
+namespace tressel::tracking {
+namespace {
+
+Pixel pixelOf(const lti::point& p) { return Pixel{p.x, p.y}; }
+
+// Second moments of the body's pixels about its mean give its long axis; the
+// body contour's points that lie farthest along it, either way, are its ends.
+void findEnds(const lti::areaPoints& area, const lti::borderPoints& contour, FrameRecord& record) {
+  double sxx = 0, sxy = 0, syy = 0;
+  for (const lti::point& p : area) {
+    const double dx = p.x - record.centerSubX, dy = p.y - record.centerSubY;
+    sxx += dx * dx;
+    sxy += dx * dy;
+    syy += dy * dy;
+  }
+  const double angle = 0.5 * std::atan2(2 * sxy, sxx - syy);
+  const double ux = std::cos(angle), uy = std::sin(angle);
+  double lowest = std::numeric_limits<double>::infinity(), highest = -lowest;
+  Pixel low, high;
+  for (const lti::point& p : contour) {
+    const double along = (p.x - record.centerSubX) * ux + (p.y - record.centerSubY) * uy;
+    if (along < lowest) lowest = along, low = pixelOf(p);
+    if (along > highest) highest = along, high = pixelOf(p);
+  }
+  auto squared = [](Pixel a, Pixel b) {
+    const double dx = a.x - b.x, dy = a.y - b.y;
+    return dx * dx + dy * dy;
+  };
+  const bool highIsNose = !record.tailFound || squared(high, record.nose) <= squared(low, record.nose);
+  record.bodyEndA = highIsNose ? high : low;
+  record.bodyEndB = highIsNose ? low : high;
+}
+
+void appendRuns(const lti::areaPoints& area, std::vector<PixelRun>& runs) {
+  runs.clear();
+  for (const lti::point& p : area) {
+    if (!runs.empty() && runs.back().row == p.y && runs.back().last + 1 == p.x) {
+      runs.back().last = p.x;
+    } else {
+      runs.push_back(PixelRun{p.y, p.x, p.x});
+    }
+  }
+}
+
+}  // namespace
+
+void BodyAnalyzer::analyze(const std::vector<Run>& runs, FrameRecord& record) {
+  lti::ioPoints spans;
+  for (const Run& r : runs) {
+    spans.pushBack(lti::point(r.first, r.row));
+    spans.pushBack(lti::point(r.last, r.row));
+  }
+  const CTailAnalyzer analysis(spans, parameters_, Retain::workingLists);
+  record.tailFound = analysis.hasTail != 0;
+  record.center = pixelOf(analysis.bodyCenter);
+  record.nose = pixelOf(analysis.nose);
+  record.tailBase = pixelOf(analysis.tailBase);
+  record.tailStart = pixelOf(analysis.tailStart);
+  record.tailEnd = pixelOf(analysis.tailEnd);
+
+  std::int64_t count = 0, sumX = 0, sumY = 0;
+  for (const lti::point& p : *analysis.bodyArea) {
+    ++count;
+    sumX += p.x;
+    sumY += p.y;
+  }
+  record.bodyAreaPx = count;
+  if (count == 0) {
+    record.centerSubX = record.center.x;
+    record.centerSubY = record.center.y;
+    record.bodyEndA = record.bodyEndB = record.center;
+    record.bodyRuns.clear();
+    return;
+  }
+  record.centerSubX = static_cast<double>(sumX) / static_cast<double>(count);
+  record.centerSubY = static_cast<double>(sumY) / static_cast<double>(count);
+  findEnds(*analysis.bodyArea, *analysis.bodyBorder, record);
+  appendRuns(*analysis.bodyArea, record.bodyRuns);
+}
+
+}  // namespace tressel::tracking

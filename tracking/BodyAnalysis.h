@@ -1,0 +1,26 @@
+// The silhouette analysis of one frame's animal, and what the tracker adds
+// to its results: the sub-pixel body centre, the body's two ends along its
+// long axis, and the body region's runs.
+#pragma once
+
+#include <vector>
+
+#include "analysis/CTailAnalyzer.h"
+#include "tracking/FrameRecord.h"
+
+namespace tressel::tracking {
+
+class BodyAnalyzer {
+ public:
+  explicit BodyAnalyzer(const AnalysisParameters& parameters) : parameters_(parameters) {}
+
+  // Analyses the region given by its runs (scan order, one component) and
+  // fills the record's points, tailFound and body fields. Throws
+  // lti::allocException for a region too large to analyse.
+  void analyze(const std::vector<Run>& runs, FrameRecord& record);
+
+ private:
+  AnalysisParameters parameters_;
+};
+
+}  // namespace tressel::tracking

@@ -1,0 +1,309 @@
+#include "tracking/Segmenter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+#include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace tressel::tracking {
+namespace {
+
+// The background scaled by gain, in 1/256 steps: bg * gain256 / 256, at most 255.
+inline int scaled(int background, int gain256) { return std::min(255, (background * gain256) >> 8); }
+
+// Appends to `runs` the runs of one row given as a bit mask of 64 pixels starting at
+// column x0; `open` is the column where a run began in an earlier word, or -1.
+inline void appendBitRuns(std::uint64_t bits, int x0, int row, int& open, std::vector<Run>& runs) {
+  int x = 0;
+  while (x < 64) {
+    if (open < 0) {
+      const std::uint64_t rest = bits >> x;
+      if (rest == 0) return;
+      x += __builtin_ctzll(rest);
+      open = x0 + x;
+    }
+    const std::uint64_t gaps = ~bits >> x;
+    if (gaps == 0) return;  // the run goes on into the next word
+    x += __builtin_ctzll(gaps);
+    runs.push_back(Run{row, open, x0 + x - 1});
+    open = -1;
+  }
+}
+
+// Bit i of the result is set when pixel i of the 64 differs from the scaled
+// background by more than the threshold, in the animal's direction.
+inline std::uint64_t compare64(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena,
+                               int gain256, int threshold, bool dark) {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i gain = _mm_set1_epi16(static_cast<short>(static_cast<unsigned short>(gain256)));
+  const __m128i limit = _mm_set1_epi8(static_cast<char>(threshold));
+  std::uint64_t bits = 0;
+  for (int k = 0; k < 4; ++k) {
+    const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(frame + 16 * k));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(background + 16 * k));
+    // (b << 8) * gain >> 16 = b * gain / 256, saturated to a byte by the pack.
+    const __m128i low = _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, b), gain);
+    const __m128i high = _mm_mulhi_epu16(_mm_unpackhi_epi8(zero, b), gain);
+    const __m128i s = _mm_packus_epi16(low, high);
+    const __m128i d = dark ? _mm_subs_epu8(s, f) : _mm_subs_epu8(f, s);
+    __m128i beyond = _mm_cmpeq_epi8(_mm_subs_epu8(d, limit), zero);  // 0xFF where d <= threshold
+    if (arena != nullptr) {
+      const __m128i outside = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(arena + 16 * k)), zero);
+      beyond = _mm_or_si128(beyond, outside);
+    }
+    const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(beyond)) ^ 0xFFFFu;
+    bits |= static_cast<std::uint64_t>(m) << (16 * k);
+  }
+  return bits;
+#else
+  std::uint64_t bits = 0;
+  for (int i = 0; i < 64; ++i) {
+    const int s = scaled(background[i], gain256);
+    const int d = dark ? s - frame[i] : frame[i] - s;
+    if (d > threshold && (arena == nullptr || arena[i] != 0)) bits |= std::uint64_t{1} << i;
+  }
+  return bits;
+#endif
+}
+
+Rect clipped(const Rect& roi, int width, int height) {
+  if (roi.empty()) return Rect{0, 0, width, height};
+  const int x0 = std::clamp(roi.x, 0, width), y0 = std::clamp(roi.y, 0, height);
+  const int x1 = std::clamp(roi.x + roi.width, 0, width), y1 = std::clamp(roi.y + roi.height, 0, height);
+  return Rect{x0, y0, x1 - x0, y1 - y0};
+}
+
+Rect intersection(const Rect& a, const Rect& b) {
+  const int x0 = std::max(a.x, b.x), y0 = std::max(a.y, b.y);
+  const int x1 = std::min(a.x + a.width, b.x + b.width), y1 = std::min(a.y + a.height, b.y + b.height);
+  return Rect{x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0)};
+}
+
+bool sameRect(const Rect& a, const Rect& b) {
+  return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
+
+// Whether the runs reach an edge of `area` that is not also an edge of the
+// whole region: beyond it the component may go on.
+bool touchesInnerEdge(const std::vector<Run>& runs, const Rect& area, const Rect& whole) {
+  if (runs.empty()) return false;
+  const bool left = area.x > whole.x, right = area.x + area.width < whole.x + whole.width;
+  const bool top = area.y > whole.y, bottom = area.y + area.height < whole.y + whole.height;
+  if (top && runs.front().row == area.y) return true;
+  if (bottom && runs.back().row == area.y + area.height - 1) return true;
+  for (const Run& r : runs) {
+    if ((left && r.first == area.x) || (right && r.last == area.x + area.width - 1)) return true;
+  }
+  return false;
+}
+
+std::int64_t pixelsOf(const std::vector<Run>& runs) {
+  std::int64_t n = 0;
+  for (const Run& r : runs) n += r.last - r.first + 1;
+  return n;
+}
+
+}  // namespace
+
+const char* polarityName(Polarity polarity) { return polarity == Polarity::dark ? "dark" : "light"; }
+
+Segmenter::Segmenter(SegmentationSettings settings, const Background& background)
+    : settings_(std::move(settings)), background_(background) {
+  roi_ = clipped(settings_.roi, background.width, background.height);
+  if (!settings_.arenaMask.empty() &&
+      settings_.arenaMask.size() != static_cast<std::size_t>(background.width) * background.height) {
+    throw std::invalid_argument("the arena mask's size differs from the frames'");
+  }
+}
+
+double Segmenter::brightnessGain(const video::Frame& frame) const {
+  // Every 24th pixel of every 24th row: a few hundred to a few thousand
+  // samples, enough for a brightness ratio, and a small share of a frame.
+  constexpr int step = 24;
+  const std::uint8_t* arena = settings_.arenaMask.empty() ? nullptr : settings_.arenaMask.data();
+  double gain = 1;
+  for (int round = 0; round < 2; ++round) {
+    std::int64_t sumFrame = 0, sumBackground = 0;
+    for (int y = roi_.y + step / 2; y < roi_.y + roi_.height; y += step) {
+      const std::uint8_t* f = frame.row(y);
+      const std::uint8_t* b = background_.pixels.data() + static_cast<std::size_t>(y) * background_.width;
+      for (int x = roi_.x + step / 2; x < roi_.x + roi_.width; x += step) {
+        if (arena != nullptr && arena[static_cast<std::size_t>(y) * background_.width + x] == 0) continue;
+        // The second round leaves out the animal and whatever else moved.
+        if (round == 1 && std::abs(f[x] - gain * b[x]) > settings_.threshold) continue;
+        sumFrame += f[x];
+        sumBackground += b[x];
+      }
+    }
+    if (sumBackground == 0 || sumFrame == 0) return gain;
+    gain = static_cast<double>(sumFrame) / static_cast<double>(sumBackground);
+  }
+  return gain;
+}
+
+void Segmenter::thresholdRuns(const video::Frame& frame, double gain, int threshold, std::vector<Run>& runs) {
+  runs.clear();
+  compareRows(frame, gain, threshold, roi_, 1, runs);
+}
+
+void Segmenter::compareRows(const video::Frame& frame, double gain, int threshold, const Rect& area, int rowStep,
+                            std::vector<Run>& runs) const {
+  const int gain256 = static_cast<int>(std::clamp(std::lround(gain * 256), 1L, 65535L));
+  const bool dark = settings_.polarity == Polarity::dark;
+  const int x0 = area.x, x1 = area.x + area.width;
+  const std::size_t width = static_cast<std::size_t>(background_.width);
+  for (int y = area.y + (rowStep - 1) / 2; y < area.y + area.height; y += rowStep) {
+    const std::uint8_t* f = frame.row(y);
+    const std::uint8_t* b = background_.pixels.data() + y * width;
+    const std::uint8_t* a = settings_.arenaMask.empty() ? nullptr : settings_.arenaMask.data() + y * width;
+    int open = -1;
+    int x = x0;
+    for (; x + 64 <= x1; x += 64) {
+      const std::uint64_t bits = compare64(f + x, b + x, a != nullptr ? a + x : nullptr, gain256, threshold, dark);
+      if (bits != 0 || open >= 0) appendBitRuns(bits, x, y, open, runs);
+    }
+    if (x < x1 && x1 >= 64) {
+      // The last, partial word: compare the 64 columns that end at x1 (all
+      // inside the frame) and drop the ones already done.
+      const int start = x1 - 64;
+      const std::uint64_t bits =
+          compare64(f + start, b + start, a != nullptr ? a + start : nullptr, gain256, threshold, dark) >> (x - start);
+      appendBitRuns(bits, x, y, open, runs);
+      x = x1;
+    }
+    for (; x < x1; ++x) {  // frames narrower than a word
+      const int s = scaled(b[x], gain256);
+      const int d = dark ? s - f[x] : f[x] - s;
+      const bool in = d > threshold && (a == nullptr || a[x] != 0);
+      if (in && open < 0) open = x;
+      if (!in && open >= 0) {
+        runs.push_back(Run{y, open, x - 1});
+        open = -1;
+      }
+    }
+    if (open >= 0) runs.push_back(Run{y, open, x1 - 1});
+  }
+}
+
+void Segmenter::segment(const video::Frame& frame, Segmentation& out) {
+  out.gain = settings_.followBrightness ? brightnessGain(frame) : 1.0;
+  out.runs.clear();
+  const int step = settings_.coarseStep;
+  if (step <= 1 || settings_.openRadius > 0) {
+    compareRows(frame, out.gain, settings_.threshold, roi_, 1, out.runs);
+    if (settings_.openRadius > 0) open(out.runs);
+    keepLargestComponent(out.runs, components_);
+    out.area = pixelsOf(out.runs);
+    return;
+  }
+
+  // Every step-th row first, to find where the animal is: the coarse rows'
+  // largest component, rows `step` apart counting as neighbours.
+  coarse_.clear();
+  compareRows(frame, out.gain, settings_.threshold, roi_, step, coarse_);
+  for (Run& r : coarse_) r.row /= step;
+  keepLargestComponent(coarse_, components_);
+  if (coarse_.empty()) {
+    out.area = 0;
+    return;
+  }
+  Rect box{coarse_.front().first, coarse_.front().row * step, 1, 1};
+  int right = coarse_.front().last, bottom = coarse_.back().row * step;
+  for (const Run& r : coarse_) {
+    box.x = std::min(box.x, r.first);
+    right = std::max(right, r.last);
+  }
+  // Then every row of that place, grown until the component found there
+  // does not touch the box's edge (or the box is the whole region): the
+  // component is then whole.
+  int margin = std::max(2 * step, settings_.searchMargin);
+  Rect area;
+  for (;;) {
+    area = clipped(Rect{box.x - margin, box.y - margin, right - box.x + 1 + 2 * margin, bottom - box.y + 1 + 2 * margin},
+                   background_.width, background_.height);
+    area = intersection(area, roi_);
+    out.runs.clear();
+    compareRows(frame, out.gain, settings_.threshold, area, 1, out.runs);
+    keepLargestComponent(out.runs, components_);
+    if (sameRect(area, roi_) || !touchesInnerEdge(out.runs, area, roi_)) break;
+    margin *= 2;
+  }
+  out.area = pixelsOf(out.runs);
+}
+
+// Erosion then dilation with a square of side 2r+1, on the runs' bounding
+// box: thin parts (a cable, a tether, and also a tail) disappear, the body
+// keeps its shape.
+void Segmenter::open(std::vector<Run>& runs) {
+  if (runs.empty()) return;
+  const int r = settings_.openRadius;
+  int left = runs.front().first, right = runs.front().last;
+  for (const Run& run : runs) {
+    left = std::min(left, run.first);
+    right = std::max(right, run.last);
+  }
+  const int top = runs.front().row, bottom = runs.back().row;
+  const int w = right - left + 1, h = bottom - top + 1;
+  scratch_.assign(static_cast<std::size_t>(w) * h, 0);
+  auto at = [&](int x, int y) -> std::uint8_t& { return scratch_[static_cast<std::size_t>(y) * w + x]; };
+
+  // Horizontal erosion on the runs themselves.
+  for (const Run& run : runs) {
+    for (int x = run.first + r; x <= run.last - r; ++x) at(x - left, run.row - top) = 1;
+  }
+  // Vertical erosion, then dilation: per column, the number of set pixels in
+  // the 2r+1 rows around each row, from prefix counts. Rows beyond the box
+  // count as background.
+  std::vector<int> prefix(static_cast<std::size_t>(h) + 1);
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int x = 0; x < w; ++x) {
+      for (int y = 0; y < h; ++y) prefix[y + 1] = prefix[y] + at(x, y);
+      for (int y = 0; y < h; ++y) {
+        const int ones = prefix[std::min(y + r + 1, h)] - prefix[std::max(y - r, 0)];
+        at(x, y) = pass == 0 ? (y - r >= 0 && y + r < h && ones == 2 * r + 1) : ones > 0;
+      }
+    }
+  }
+  // Horizontal dilation while the runs are read back.
+  runs.clear();
+  for (int y = 0; y < h; ++y) {
+    int x = 0;
+    while (x < w) {
+      while (x < w && at(x, y) == 0) ++x;
+      if (x == w) break;
+      const int first = x;
+      while (x < w && at(x, y) != 0) ++x;
+      const int runFirst = std::max(first - r, 0) + left, runLast = std::min(x - 1 + r, w - 1) + left;
+      if (!runs.empty() && runs.back().row == y + top && runs.back().last + 1 >= runFirst) {
+        runs.back().last = std::max(runs.back().last, runLast);
+      } else {
+        runs.push_back(Run{y + top, runFirst, runLast});
+      }
+    }
+  }
+}
+
+std::int64_t changedPixels(const std::vector<Run>& a, const std::vector<Run>& b) {
+  // |A xor B| = |A| + |B| - 2 |A and B|; the intersection is found row by row
+  // by walking both sorted run lists together.
+  std::int64_t common = 0;
+  std::size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (a[i].row != b[j].row) {
+      (a[i].row < b[j].row ? i : j)++;
+      continue;
+    }
+    const int lo = std::max(a[i].first, b[j].first), hi = std::min(a[i].last, b[j].last);
+    if (lo <= hi) common += hi - lo + 1;
+    (a[i].last < b[j].last ? i : j)++;
+  }
+  return pixelsOf(a) + pixelsOf(b) - 2 * common;
+}
+
+}  // namespace tressel::tracking

@@ -1,0 +1,236 @@
+#include "tracking/Tracker.h"
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "support/exception.h"
+
+namespace tressel::tracking {
+namespace {
+
+void clearPoints(FrameRecord& r) {
+  r.areaPx = 0;
+  r.tailFound = false;
+  r.center = r.nose = r.tailBase = r.tailStart = r.tailEnd = Pixel{};
+  r.centerSubX = r.centerSubY = 0;
+  r.bodyAreaPx = 0;
+  r.bodyEndA = r.bodyEndB = Pixel{};
+  r.bodyChangePx = -1;
+  r.bodyRuns.clear();
+}
+
+std::string sizeText(int width, int height) { return std::to_string(width) + "x" + std::to_string(height); }
+
+}  // namespace
+
+FrameTracker::FrameTracker(const TrackerSetup& setup) : setup_(setup), analyzer_(setup.parameters) {
+  segmenters_.reserve(setup.arenas.size());
+  for (const ArenaSetup& arena : setup.arenas) segmenters_.emplace_back(arena.segmentation, setup.background);
+}
+
+void FrameTracker::track(const video::Frame& frame, std::vector<FrameRecord>& records) {
+  records.resize(setup_.arenas.size());
+  std::string failure = frame.error;
+  if (failure.empty() && !frame.ok()) failure = "no pixels";
+  if (failure.empty() && (frame.width != setup_.background.width || frame.height != setup_.background.height)) {
+    failure = "frame size " + sizeText(frame.width, frame.height) + " differs from the background's " +
+              sizeText(setup_.background.width, setup_.background.height);
+  }
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    FrameRecord& r = records[i];
+    clearPoints(r);
+    r.frame = frame.index;
+    r.time = frame.time;
+    r.arena = static_cast<int>(i);
+    r.error = failure;
+    if (!failure.empty()) {
+      r.status = FrameStatus::decodeError;
+      continue;
+    }
+    segmenters_[i].segment(frame, found_);
+    r.areaPx = found_.area;
+    if (found_.runs.empty()) {
+      r.status = FrameStatus::noAnimal;
+      continue;
+    }
+    try {
+      analyzer_.analyze(found_.runs, r);
+    } catch (const std::exception& e) {
+      // Only a region beyond the analysis's raster bound gets here; it is no
+      // position, so the frame says why instead.
+      clearPoints(r);
+      r.areaPx = found_.area;
+      r.status = FrameStatus::noAnimal;
+      r.error = std::string("cannot analyse the animal: ") + e.what();
+      continue;
+    }
+    const ArenaSetup& arena = setup_.arenas[i];
+    if (r.areaPx < arena.minArea || r.areaPx > arena.maxArea) {
+      r.status = FrameStatus::oddSize;
+    } else {
+      r.status = r.tailFound ? FrameStatus::ok : FrameStatus::noTail;
+    }
+  }
+}
+
+void BodyChange::update(std::vector<FrameRecord>& records) {
+  if (previous_.size() < records.size()) {
+    previous_.resize(records.size());
+    havePrevious_.resize(records.size(), false);
+  }
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    FrameRecord& r = records[i];
+    const bool haveBody = r.hasPoints() && r.bodyAreaPx > 0;
+    r.bodyChangePx = haveBody && havePrevious_[i] ? changedPixels(r.bodyRuns, previous_[i]) : -1;
+    havePrevious_[i] = haveBody;
+    previous_[i].swap(r.bodyRuns);
+    r.bodyRuns.clear();
+  }
+}
+
+namespace {
+
+LoopResult trackOnOneThread(video::FrameSource& source, const TrackerSetup& setup, const LoopSettings& settings,
+                            const DeliverRecords& deliver) {
+  LoopResult result;
+  FrameTracker tracker(setup);
+  BodyChange change;
+  std::vector<FrameRecord> records;
+  video::Frame frame;
+  try {
+    for (;;) {
+      if (settings.stop != nullptr && settings.stop->load()) {
+        result.interrupted = true;
+        break;
+      }
+      if (!source.next(frame) || frame.time >= settings.end) break;
+      tracker.track(frame, records);
+      change.update(records);
+      if (!frame.error.empty()) ++result.decodeErrors;
+      ++result.frames;
+      deliver(records);
+    }
+  } catch (const video::SourceError& e) {
+    result.sourceError = e.what();
+  }
+  return result;
+}
+
+// Frames in flight, each with the records its worker made.
+struct Job {
+  std::int64_t sequence = 0;
+  video::Frame frame;
+  std::vector<FrameRecord> records;
+  bool done = false;
+};
+
+}  // namespace
+
+LoopResult trackSource(video::FrameSource& source, const TrackerSetup& setup, const LoopSettings& settings,
+                       const DeliverRecords& deliver) {
+  if (settings.jobs <= 1) return trackOnOneThread(source, setup, settings, deliver);
+
+  const std::size_t capacity = 2 * static_cast<std::size_t>(settings.jobs) + 2;  // frames in flight at most
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<Job> window;       // in sequence order, the oldest first
+  std::size_t nextToWork = 0;   // index in `window` of the first job no worker has taken
+  bool readerDone = false;
+  bool quit = false;            // the caller's delivery failed: everyone stops
+  LoopResult result;
+
+  auto reader = [&] {
+    std::int64_t sequence = 0;
+    try {
+      for (;;) {
+        {
+          std::unique_lock<std::mutex> lock(mutex);
+          changed.wait(lock, [&] { return quit || window.size() < capacity; });
+          if (quit) break;
+        }
+        if (settings.stop != nullptr && settings.stop->load()) {
+          std::lock_guard<std::mutex> lock(mutex);
+          result.interrupted = true;
+          break;
+        }
+        Job job;
+        job.sequence = sequence++;
+        if (!source.next(job.frame) || job.frame.time >= settings.end) break;
+        std::lock_guard<std::mutex> lock(mutex);
+        window.push_back(std::move(job));
+        changed.notify_all();
+      }
+    } catch (const video::SourceError& e) {
+      std::lock_guard<std::mutex> lock(mutex);
+      result.sourceError = e.what();
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    readerDone = true;
+    changed.notify_all();
+  };
+
+  auto worker = [&] {
+    FrameTracker tracker(setup);
+    for (;;) {
+      Job* job = nullptr;
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return quit || nextToWork < window.size() || readerDone; });
+        if (quit || nextToWork >= window.size()) return;  // the reader is done and nothing is left
+        job = &window[nextToWork++];  // deque elements stay put while others are pushed at the back
+      }
+      tracker.track(job->frame, job->records);
+      std::lock_guard<std::mutex> lock(mutex);
+      job->done = true;
+      changed.notify_all();
+    }
+  };
+
+  std::vector<std::thread> threads;
+  threads.emplace_back(reader);
+  for (int i = 0; i < settings.jobs; ++i) threads.emplace_back(worker);
+  struct JoinAll {
+    std::vector<std::thread>& threads;
+    ~JoinAll() {
+      for (std::thread& t : threads) t.join();
+    }
+  } joinAll{threads};
+
+  BodyChange change;
+  std::exception_ptr failure;
+  for (;;) {
+    Job job;
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      changed.wait(lock, [&] { return (!window.empty() && window.front().done) || (readerDone && window.empty()); });
+      if (window.empty()) break;
+      job = std::move(window.front());
+      window.pop_front();
+      --nextToWork;
+      changed.notify_all();
+    }
+    change.update(job.records);
+    if (!job.frame.error.empty()) ++result.decodeErrors;
+    ++result.frames;
+    job.frame = video::Frame();  // gives the decoder its picture back before the caller's work
+    try {
+      deliver(job.records);
+    } catch (...) {
+      failure = std::current_exception();
+      std::lock_guard<std::mutex> lock(mutex);
+      quit = true;
+      changed.notify_all();
+      break;
+    }
+  }
+  for (std::thread& t : threads) t.join();
+  threads.clear();
+  if (failure) std::rethrow_exception(failure);
+  return result;
+}
+
+}  // namespace tressel::tracking

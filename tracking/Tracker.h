@@ -1,0 +1,98 @@
+// From frames to per-frame records: segmentation and analysis of every
+// arena of every frame, on one thread or several.
+//
+//   TrackerSetup setup;                       // background, arenas, parameters
+//   setup.background = medianBackground(samples, roi, mask);
+//   setup.arenas.push_back(ArenaSetup{"", calibration.settings, calibration.minArea, calibration.maxArea});
+//
+//   FrameTracker tracker(setup);              // frames from anywhere, one at a time
+//   std::vector<FrameRecord> records;         // one per arena
+//   tracker.track(frame, records);
+//
+//   LoopResult r = trackSource(*source, setup, LoopSettings{4}, [&](std::vector<FrameRecord>& rows) {
+//     write(rows);                            // in frame order, on the calling thread
+//   });
+//
+// trackSource reads the source on one thread and analyses frames on `jobs`
+// workers; at most a fixed number of frames are in flight at any time, so
+// memory does not grow with the recording.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "analysis/CTailAnalyzer.h"
+#include "tracking/BodyAnalysis.h"
+#include "tracking/FrameRecord.h"
+#include "tracking/Segmenter.h"
+#include "video/Frame.h"
+
+namespace tressel::tracking {
+
+// One arena: where its animal can be, how it is segmented, and the area gate.
+struct ArenaSetup {
+  std::string name;
+  SegmentationSettings segmentation;
+  std::int64_t minArea = 0;
+  std::int64_t maxArea = std::numeric_limits<std::int64_t>::max();
+};
+
+struct TrackerSetup {
+  Background background;
+  std::vector<ArenaSetup> arenas;  // at least one
+  AnalysisParameters parameters;
+};
+
+// One worker's state: a segmenter per arena and an analyzer, reused from
+// frame to frame. Records come out with bodyChangePx unset (-1): that needs
+// the previous frame, which BodyChange supplies in frame order.
+class FrameTracker {
+ public:
+  explicit FrameTracker(const TrackerSetup& setup);
+  void track(const video::Frame& frame, std::vector<FrameRecord>& records);
+
+ private:
+  const TrackerSetup& setup_;
+  std::vector<Segmenter> segmenters_;
+  BodyAnalyzer analyzer_;
+  Segmentation found_;
+};
+
+// The body mask's change from one frame to the next, per arena; fed the
+// records in frame order.
+class BodyChange {
+ public:
+  void update(std::vector<FrameRecord>& records);
+
+ private:
+  std::vector<std::vector<PixelRun>> previous_;
+  std::vector<bool> havePrevious_;
+};
+
+struct LoopSettings {
+  int jobs = 1;                                 // analysing threads; 1: everything on the calling thread
+  const std::atomic<bool>* stop = nullptr;      // set (e.g. on Ctrl-C) to stop reading; frames read are finished
+  double end = std::numeric_limits<double>::infinity();  // frames at or after this time are not tracked
+};
+
+struct LoopResult {
+  std::int64_t frames = 0;        // frames delivered
+  std::int64_t decodeErrors = 0;  // of which could not be decoded
+  bool interrupted = false;       // stopped through LoopSettings::stop
+  std::string sourceError;        // the source failed before its end (SourceError's message)
+};
+
+using DeliverRecords = std::function<void(std::vector<FrameRecord>& records)>;
+
+// Tracks every frame of the source from where it stands. `deliver` is called
+// on the calling thread with each frame's records, in frame order, with
+// bodyChangePx filled in. An exception from `deliver` stops the loop and is
+// passed on once the threads have ended.
+LoopResult trackSource(video::FrameSource& source, const TrackerSetup& setup, const LoopSettings& settings,
+                       const DeliverRecords& deliver);
+
+}  // namespace tressel::tracking
