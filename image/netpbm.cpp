@@ -1,6 +1,7 @@
 #include "image/netpbm.h"
 
-#include <algorithm>
+#include <string>
+#include <vector>
 
 namespace tressel_image {
 namespace {
@@ -78,65 +79,114 @@ bool formatOf(std::uint8_t kind, Format& format) {
   }
 }
 
-MaskResult failure(std::string message) {
-  MaskResult r;
-  r.error = std::move(message);
-  return r;
-}
+// Where a reader puts what it decoded: the size and one byte per pixel.
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t>& pixels;
+};
 
 // Raw PBM: rows of width bits, most significant bit first, each row padded
 // to whole bytes. The caller has checked that the data is all there.
-std::string readRawBits(Cursor& in, Mask& mask) {
-  const std::size_t rowBytes = (static_cast<std::size_t>(mask.width) + 7) / 8;
+std::string readRawBits(Cursor& in, const PixelRule& rule, Picture& picture) {
+  const std::size_t rowBytes = (static_cast<std::size_t>(picture.width) + 7) / 8;
   const std::uint8_t* data = in.position();
-  for (int y = 0; y < mask.height; ++y) {
+  for (int y = 0; y < picture.height; ++y) {
     const std::uint8_t* row = data + static_cast<std::size_t>(y) * rowBytes;
-    std::uint8_t* out = &mask.pixels[static_cast<std::size_t>(y) * mask.width];
-    for (int x = 0; x < mask.width; ++x) out[x] = (row[x / 8] >> (7 - x % 8)) & 1;
+    std::uint8_t* out = &picture.pixels[static_cast<std::size_t>(y) * picture.width];
+    for (int x = 0; x < picture.width; ++x) out[x] = rule.bilevel((row[x / 8] >> (7 - x % 8)) & 1);
   }
   return "";
 }
 
 // Raw PGM and PPM: one byte per sample, or two (most significant first) when
 // the maximum value exceeds 255. The caller has checked the data's length.
-std::string readRawSamples(Cursor& in, const Format& format, std::uint32_t maxValue, int threshold,
-                           Mask& mask) {
+std::string readRawSamples(Cursor& in, const Format& format, std::uint32_t maxValue, const PixelRule& rule,
+                           Picture& picture) {
   const std::size_t sampleBytes = maxValue > 255 ? 2 : 1;
   const std::uint8_t* p = in.position();
-  for (std::uint8_t& out : mask.pixels) {
-    std::uint32_t brightest = 0;
+  std::uint32_t colour[3];
+  for (std::uint8_t& out : picture.pixels) {
     for (int c = 0; c < format.channels; ++c, p += sampleBytes) {
       const std::uint32_t v = sampleBytes == 2 ? (std::uint32_t{p[0]} << 8 | p[1]) : p[0];
       if (v > maxValue) return "sample value " + std::to_string(v) + " exceeds the maximum " + std::to_string(maxValue);
-      brightest = std::max(brightest, v);
+      colour[c] = v;
     }
-    out = aboveThreshold(brightest, maxValue, threshold) ? 1 : 0;
+    out = rule(colour, format.channels, maxValue, maxValue);
   }
   return "";
 }
 
 // Plain formats: decimal samples separated by white space (PBM digits may
 // also follow one another directly).
-std::string readPlainSamples(Cursor& in, const Format& format, std::uint32_t maxValue, int threshold,
-                             Mask& mask) {
+std::string readPlainSamples(Cursor& in, const Format& format, std::uint32_t maxValue, const PixelRule& rule,
+                             Picture& picture) {
   const int digits = format.bits ? 1 : 10;
   std::size_t index = 0;
-  for (std::uint8_t& out : mask.pixels) {
-    std::uint32_t brightest = 0;
+  std::uint32_t colour[3];
+  for (std::uint8_t& out : picture.pixels) {
     for (int c = 0; c < format.channels; ++c) {
-      std::uint32_t v = 0;
-      if (!in.number(maxValue, v, digits)) {
+      if (!in.number(maxValue, colour[c], digits)) {
         in.skipSpace();
         if (in.atEnd()) return "truncated: pixel " + std::to_string(index) + " of " +
-                               std::to_string(mask.pixels.size()) + " missing";
+                               std::to_string(picture.pixels.size()) + " missing";
         return "pixel " + std::to_string(index) + ": not a sample value from 0 to " + std::to_string(maxValue);
       }
-      brightest = std::max(brightest, v);
     }
-    out = format.bits ? static_cast<std::uint8_t>(brightest) : (aboveThreshold(brightest, maxValue, threshold) ? 1 : 0);
+    out = format.bits ? rule.bilevel(colour[0] != 0) : rule(colour, format.channels, maxValue, maxValue);
     ++index;
   }
   return "";
+}
+
+// Reads the first picture of a file into `picture`, each pixel made a byte by
+// `rule`; returns "" or the reason it failed, leaving `picture` empty then.
+std::string readPicture(const std::uint8_t* data, std::size_t size, const PixelRule& rule, Picture& picture) {
+  Format format;
+  if (!looksLikeNetpbm(data, size) || !formatOf(data[1], format)) return "not a PBM, PGM or PPM file";
+  Cursor in(data + 2, size - 2);
+
+  std::uint32_t width = 0, height = 0, maxValue = 1;
+  if (!in.number(0xFFFFFFFFu, width) || !in.number(0xFFFFFFFFu, height)) {
+    return in.atEnd() ? "truncated header" : "corrupt header: width and height expected";
+  }
+  const std::string tooLarge = checkDimensions(width, height);
+  if (!tooLarge.empty()) return tooLarge;
+  if (!format.bits) {
+    if (!in.number(65535, maxValue) || maxValue == 0) {
+      return in.atEnd() ? "truncated header" : "corrupt header: maximum value from 1 to 65535 expected";
+    }
+  }
+  if (format.raw && !in.oneSpace()) return "truncated header";
+
+  // Every sample takes at least one byte, so a header that promises more
+  // pixels than the file can hold is refused before anything is allocated.
+  const std::size_t pixels = static_cast<std::size_t>(width) * height;
+  const std::size_t sampleBytes = format.bits ? 1 : (format.raw && maxValue > 255 ? 2 : 1);
+  const std::size_t needed = format.raw && format.bits
+                                 ? (static_cast<std::size_t>(width) + 7) / 8 * height
+                                 : pixels * static_cast<std::size_t>(format.channels) * sampleBytes;
+  if (in.remaining() < needed) {
+    return "truncated: " + std::to_string(pixels) + " pixels need at least " + std::to_string(needed) +
+           " bytes, " + std::to_string(in.remaining()) + " left";
+  }
+
+  picture.width = static_cast<int>(width);
+  picture.height = static_cast<int>(height);
+  picture.pixels.assign(pixels, 0);
+  std::string error;
+  if (format.raw && format.bits) {
+    error = readRawBits(in, rule, picture);
+  } else if (format.raw) {
+    error = readRawSamples(in, format, maxValue, rule, picture);
+  } else {
+    error = readPlainSamples(in, format, maxValue, rule, picture);
+  }
+  if (!error.empty()) {
+    picture.width = picture.height = 0;
+    picture.pixels.clear();
+  }
+  return error;
 }
 
 }  // namespace
@@ -147,48 +197,21 @@ bool looksLikeNetpbm(const std::uint8_t* data, std::size_t size) {
 }
 
 MaskResult readNetpbm(const std::uint8_t* data, std::size_t size, int threshold) {
-  Format format;
-  if (!looksLikeNetpbm(data, size) || !formatOf(data[1], format)) return failure("not a PBM, PGM or PPM file");
-  Cursor in(data + 2, size - 2);
+  MaskResult r;
+  Picture picture{0, 0, r.mask.pixels};
+  r.error = readPicture(data, size, PixelRule{false, threshold}, picture);
+  r.mask.width = picture.width;
+  r.mask.height = picture.height;
+  return r;
+}
 
-  std::uint32_t width = 0, height = 0, maxValue = 1;
-  if (!in.number(0xFFFFFFFFu, width) || !in.number(0xFFFFFFFFu, height)) {
-    return failure(in.atEnd() ? "truncated header" : "corrupt header: width and height expected");
-  }
-  const std::string tooLarge = checkDimensions(width, height);
-  if (!tooLarge.empty()) return failure(tooLarge);
-  if (!format.bits) {
-    if (!in.number(65535, maxValue) || maxValue == 0) {
-      return failure(in.atEnd() ? "truncated header" : "corrupt header: maximum value from 1 to 65535 expected");
-    }
-  }
-  if (format.raw && !in.oneSpace()) return failure("truncated header");
-
-  // Every sample takes at least one byte, so a header that promises more
-  // pixels than the file can hold is refused before anything is allocated.
-  const std::size_t pixels = static_cast<std::size_t>(width) * height;
-  const std::size_t sampleBytes = format.bits ? 1 : (format.raw && maxValue > 255 ? 2 : 1);
-  const std::size_t needed = format.raw && format.bits
-                                 ? (static_cast<std::size_t>(width) + 7) / 8 * height
-                                 : pixels * static_cast<std::size_t>(format.channels) * sampleBytes;
-  if (in.remaining() < needed) {
-    return failure("truncated: " + std::to_string(pixels) + " pixels need at least " + std::to_string(needed) +
-                   " bytes, " + std::to_string(in.remaining()) + " left");
-  }
-
-  MaskResult result;
-  result.mask.width = static_cast<int>(width);
-  result.mask.height = static_cast<int>(height);
-  result.mask.pixels.assign(static_cast<std::size_t>(width) * height, 0);
-  if (format.raw && format.bits) {
-    result.error = readRawBits(in, result.mask);
-  } else if (format.raw) {
-    result.error = readRawSamples(in, format, maxValue, threshold, result.mask);
-  } else {
-    result.error = readPlainSamples(in, format, maxValue, threshold, result.mask);
-  }
-  if (!result.ok()) result.mask = Mask();
-  return result;
+GreyResult readNetpbmGrey(const std::uint8_t* data, std::size_t size) {
+  GreyResult r;
+  Picture picture{0, 0, r.image.pixels};
+  r.error = readPicture(data, size, PixelRule{true, 0}, picture);
+  r.image.width = picture.width;
+  r.image.height = picture.height;
+  return r;
 }
 
 }  // namespace tressel_image

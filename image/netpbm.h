@@ -2,9 +2,10 @@
 // with comments in the header and maximum values up to 65535. Only the first
 // picture of a file is read; anything after it is ignored.
 //
-// PBM stores ink as 1: set bits are the region. For PGM and PPM a pixel is in
-// the region when its value (for colour, its brightest channel) exceeds the
-// threshold, on a 0-255 scale.
+// Masks: PBM stores ink as 1, so set bits are the region; for PGM and PPM a
+// pixel is in the region when its value (for colour, its brightest channel)
+// exceeds the threshold, on a 0-255 scale. Grey pictures: ink is black, and
+// samples become bytes as PixelRule (image/Mask.h) says.
 #pragma once
 
 #include <cstddef>
@@ -18,5 +19,6 @@ namespace tressel_image {
 bool looksLikeNetpbm(const std::uint8_t* data, std::size_t size);
 
 MaskResult readNetpbm(const std::uint8_t* data, std::size_t size, int threshold);
+GreyResult readNetpbmGrey(const std::uint8_t* data, std::size_t size);
 
 }  // namespace tressel_image

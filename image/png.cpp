@@ -71,26 +71,24 @@ bool readLayout(png_structp png, png_infop info, Layout& layout, std::string* to
   return true;
 }
 
-// Whether one decoded pixel belongs to the region.
-bool inRegion(const png_byte* pixel, const Layout& layout, int threshold) {
+// One decoded pixel (8- or 16-bit samples, alpha last) made a byte by `rule`.
+std::uint8_t pixelByte(const png_byte* pixel, const Layout& layout, const PixelRule& rule) {
   const bool wide = layout.bitDepth == 16;
-  auto sample = [&](int c) -> std::uint64_t {
-    return wide ? (std::uint64_t{pixel[2 * c]} << 8 | pixel[2 * c + 1]) : pixel[c];
+  auto sample = [&](int c) -> std::uint32_t {
+    return wide ? (std::uint32_t{pixel[2 * c]} << 8 | pixel[2 * c + 1]) : pixel[c];
   };
-  const std::uint64_t maxValue = wide ? 65535 : 255;
+  const std::uint32_t maxValue = wide ? 65535 : 255;
   const bool alpha = layout.channels == 2 || layout.channels == 4;
   const int colours = alpha ? layout.channels - 1 : layout.channels;
-  std::uint64_t brightest = 0;
-  for (int c = 0; c < colours; ++c) brightest = std::max(brightest, sample(c));
-  if (!alpha) return aboveThreshold(brightest, maxValue, threshold);
-  // Composited over black: value * alpha / max, compared without rounding.
-  return aboveThreshold(brightest * sample(colours), maxValue * maxValue, threshold);
+  std::uint32_t colour[3];
+  for (int c = 0; c < colours; ++c) colour[c] = sample(c);
+  return rule(colour, colours, alpha ? sample(colours) : maxValue, maxValue);
 }
 
-// Decodes every row into `mask` (already sized), one row at a time. An
+// Decodes every row into `out` (already sized), one row at a time. An
 // interlaced picture comes as seven reduced pictures; each of their pixels is
 // put in its place here, so no whole decoded picture is ever held.
-bool readRows(png_structp png, const Layout& layout, int threshold, png_bytep row, std::uint8_t* mask) {
+bool readRows(png_structp png, const Layout& layout, const PixelRule& rule, png_bytep row, std::uint8_t* out) {
   if (setjmp(png_jmpbuf(png))) return false;
   const std::size_t pixelBytes = static_cast<std::size_t>(layout.channels) * (layout.bitDepth / 8);
   const int passes = layout.interlaced ? 7 : 1;
@@ -103,17 +101,49 @@ bool readRows(png_structp png, const Layout& layout, int threshold, png_bytep ro
       const png_uint_32 y = layout.interlaced ? PNG_ROW_FROM_PASS_ROW(r, pass) : r;
       for (png_uint_32 i = 0; i < columns; ++i) {
         const png_uint_32 x = layout.interlaced ? PNG_COL_FROM_PASS_COL(i, pass) : i;
-        mask[static_cast<std::size_t>(y) * layout.width + x] = inRegion(row + i * pixelBytes, layout, threshold);
+        out[static_cast<std::size_t>(y) * layout.width + x] = pixelByte(row + i * pixelBytes, layout, rule);
       }
     }
   }
   return true;
 }
 
-MaskResult failure(std::string message) {
-  MaskResult r;
-  r.error = std::move(message);
-  return r;
+// Reads the picture into `width`, `height` and `pixels`, each pixel made a
+// byte by `rule`; returns "" or the reason it failed, leaving them empty then.
+std::string readPicture(const std::uint8_t* data, std::size_t size, const PixelRule& rule, int& width, int& height,
+                        std::vector<std::uint8_t>& pixels) {
+  if (!looksLikePng(data, size)) return "not a PNG file";
+  Source source{data, size, 0, "corrupt PNG"};
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, onError, onWarning);
+  if (png == nullptr) return "out of memory";
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr) {
+    png_destroy_read_struct(&png, nullptr, nullptr);
+    return "out of memory";
+  }
+  png_set_read_fn(png, &source, readBytes);
+
+  std::string error;
+  Layout layout;
+  std::string tooLarge;
+  std::vector<png_byte> row;
+  if (!readLayout(png, info, layout, &tooLarge)) {
+    error = std::string("corrupt PNG: ") + source.message;
+  } else if (!tooLarge.empty()) {
+    error = tooLarge;
+  } else {
+    row.resize(layout.rowBytes);
+    pixels.assign(static_cast<std::size_t>(layout.width) * layout.height, 0);
+    if (readRows(png, layout, rule, row.data(), pixels.data())) {
+      width = static_cast<int>(layout.width);
+      height = static_cast<int>(layout.height);
+    } else {
+      error = std::string("corrupt PNG: ") + source.message;
+      pixels.clear();
+    }
+  }
+  png_destroy_read_struct(&png, &info, nullptr);
+  return error;
 }
 
 }  // namespace
@@ -123,37 +153,15 @@ bool looksLikePng(const std::uint8_t* data, std::size_t size) {
 }
 
 MaskResult readPng(const std::uint8_t* data, std::size_t size, int threshold) {
-  if (!looksLikePng(data, size)) return failure("not a PNG file");
-  Source source{data, size, 0, "corrupt PNG"};
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, onError, onWarning);
-  if (png == nullptr) return failure("out of memory");
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr) {
-    png_destroy_read_struct(&png, nullptr, nullptr);
-    return failure("out of memory");
-  }
-  png_set_read_fn(png, &source, readBytes);
+  MaskResult r;
+  r.error = readPicture(data, size, PixelRule{false, threshold}, r.mask.width, r.mask.height, r.mask.pixels);
+  return r;
+}
 
-  MaskResult result;
-  Layout layout;
-  std::string tooLarge;
-  std::vector<png_byte> row;
-  if (!readLayout(png, info, layout, &tooLarge)) {
-    result.error = std::string("corrupt PNG: ") + source.message;
-  } else if (!tooLarge.empty()) {
-    result.error = tooLarge;
-  } else {
-    row.resize(layout.rowBytes);
-    result.mask.width = static_cast<int>(layout.width);
-    result.mask.height = static_cast<int>(layout.height);
-    result.mask.pixels.assign(static_cast<std::size_t>(layout.width) * layout.height, 0);
-    if (!readRows(png, layout, threshold, row.data(), result.mask.pixels.data())) {
-      result.error = std::string("corrupt PNG: ") + source.message;
-      result.mask = Mask();
-    }
-  }
-  png_destroy_read_struct(&png, &info, nullptr);
-  return result;
+GreyResult readPngGrey(const std::uint8_t* data, std::size_t size) {
+  GreyResult r;
+  r.error = readPicture(data, size, PixelRule{true, 0}, r.image.width, r.image.height, r.image.pixels);
+  return r;
 }
 
 namespace {

@@ -38,11 +38,27 @@ bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::st
   return true;
 }
 
+namespace {
+
+std::string unknownFormat(std::size_t size) {
+  return size == 0 ? "empty file" : "unknown format (PNG, PBM, PGM or PPM expected)";
+}
+
+}  // namespace
+
 MaskResult readMask(const std::uint8_t* data, std::size_t size, int threshold) {
   if (looksLikePng(data, size)) return readPng(data, size, threshold);
   if (looksLikeNetpbm(data, size)) return readNetpbm(data, size, threshold);
   MaskResult r;
-  r.error = size == 0 ? "empty file" : "unknown format (PNG, PBM, PGM or PPM expected)";
+  r.error = unknownFormat(size);
+  return r;
+}
+
+GreyResult readGrey(const std::uint8_t* data, std::size_t size) {
+  if (looksLikePng(data, size)) return readPngGrey(data, size);
+  if (looksLikeNetpbm(data, size)) return readNetpbmGrey(data, size);
+  GreyResult r;
+  r.error = unknownFormat(size);
   return r;
 }
 
@@ -51,6 +67,13 @@ MaskResult readMaskFile(const std::string& path, int threshold) {
   MaskResult r;
   if (!readFile(path, bytes, r.error)) return r;
   return readMask(bytes.data(), bytes.size(), threshold);
+}
+
+GreyResult readGreyFile(const std::string& path) {
+  std::vector<std::uint8_t> bytes;
+  GreyResult r;
+  if (!readFile(path, bytes, r.error)) return r;
+  return readGrey(bytes.data(), bytes.size());
 }
 
 }  // namespace tressel_image

@@ -20,4 +20,9 @@ bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::st
 MaskResult readMask(const std::uint8_t* data, std::size_t size, int threshold);
 MaskResult readMaskFile(const std::string& path, int threshold);
 
+// A grey picture (a video frame) from a PNG or netpbm file, as PixelRule in
+// image/Mask.h turns its samples into bytes.
+GreyResult readGrey(const std::uint8_t* data, std::size_t size);
+GreyResult readGreyFile(const std::string& path);
+
 }  // namespace tressel_image

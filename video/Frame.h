@@ -8,10 +8,19 @@
 //     use(frame.pixels, frame.width, frame.height, frame.stride, frame.time);
 //   }
 //
-// A source throws SourceError (with a message that names the input) when it
-// cannot go on at all: a file that is not a video, a truncated header, a read
-// error. A single frame that fails to decode does not stop it: that frame is
-// returned with `error` set and no pixels, and the next call goes on.
+// A source throws SourceError (with a one-line message that names the input)
+// when it cannot go on at all: a file that is not a video, a truncated
+// header, a read error. When the input ends early (a file cut off mid-stream,
+// a raw stream that stops mid-frame) next() first gives every frame it still
+// has, then throws once, and returns false after that; the frames it gave
+// stand. A single frame that fails to decode does not stop a source: that
+// frame is returned with `error` set and no pixels, and the next call goes on.
+//
+//   try {
+//     while (source->next(frame)) ...;
+//   } catch (const SourceError& e) {
+//     warn(e.what());   // "cut.mp4: the file ends mid-stream after frame 41 (...)"
+//   }
 #pragma once
 
 #include <cstddef>
@@ -48,12 +57,13 @@ struct SourceInfo {
   std::string name;          // the file or folder as given, "-" for standard input
   std::string format;        // "mp4", "image sequence", "raw grey", ...
   std::string codec;         // "h264", "png", "raw", ...
+  std::string pixelFormat;   // as stored: "yuv420p", "gray", "rgb24", ...
   int width = 0;             // of the first frame
   int height = 0;
   double frameRate = 0;      // nominal frames per second; 0 when unknown
   double duration = 0;       // seconds, 0 when unknown
   std::int64_t frameCountHint = -1;  // what the container claims, -1 unknown; frames are counted by decoding
-  bool seekable = false;     // seek() and keyframeTimes() may be used
+  bool seekable = false;     // seekExact(), seekKey() and keyframeTimes() may be used
 };
 
 class SourceError : public std::runtime_error {
@@ -76,7 +86,8 @@ class FrameSource {
   // that a part of a recording is numbered as the whole. After seekKey(t)
   // the next frame is the key frame at or before t (cheap: nothing is
   // decoded but that frame); its index may then be -1 (unknown) until the
-  // next seekExact.
+  // next seekExact; the frames after it follow as after seekExact. Both throw
+  // SourceError on a source that is not seekable.
   virtual void seekExact(double time) = 0;
   virtual void seekKey(double time) = 0;
 
