@@ -10,6 +10,9 @@ LLVM_PROFDATA ?= llvm-profdata-14
 LLVM_COV ?= llvm-cov-14
 FUZZ_CC ?= clang
 FUZZ_CXX ?= clang++
+# The project's own builds treat warnings as errors; a project that builds
+# Tressel inside its own does not.
+STRICT := -DTRESSEL_WARNINGS_AS_ERRORS=ON
 # `make fuzz`: seconds per target, where the growing corpora live (outside the
 # repository's seeds), and the targets (one seed directory each).
 FUZZ_SECONDS ?= 60
@@ -24,22 +27,22 @@ WINDOWS_DIR := build/windows
 all: build
 
 $(RELEASE_DIR)/CMakeCache.txt:
-	$(CMAKE) -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release
+	$(CMAKE) -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release $(STRICT)
 
 $(ASAN_DIR)/CMakeCache.txt:
-	$(CMAKE) -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DTRESSEL_SANITIZE=ON
+	$(CMAKE) -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DTRESSEL_SANITIZE=ON $(STRICT)
 
 $(TSAN_DIR)/CMakeCache.txt:
-	$(CMAKE) -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRESSEL_TSAN=ON
+	$(CMAKE) -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRESSEL_TSAN=ON $(STRICT)
 
 $(FUZZ_DIR)/CMakeCache.txt:
 	CC=$(FUZZ_CC) CXX=$(FUZZ_CXX) $(CMAKE) -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DTRESSEL_FUZZ=ON -DTRESSEL_TESTS=OFF
+		-DTRESSEL_FUZZ=ON -DTRESSEL_TESTS=OFF $(STRICT)
 
 # 32-bit Windows, cross-built with mingw-w64; the Windows tests compare with
 # what the Linux release build gives.
 $(WINDOWS_DIR)/CMakeCache.txt:
-	$(CMAKE) -S . -B $(WINDOWS_DIR) -DCMAKE_BUILD_TYPE=Release \
+	$(CMAKE) -S . -B $(WINDOWS_DIR) -DCMAKE_BUILD_TYPE=Release $(STRICT) \
 		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/windows/toolchain-i686-mingw.cmake \
 		-DTRESSEL_LINUX_TOOLS=$(CURDIR)/$(RELEASE_DIR)/tests/windows
 
@@ -110,7 +113,7 @@ fuzz: fuzz-build
 fuzz-coverage:
 	CC=$(FUZZ_CC) CXX=$(FUZZ_CXX) CFLAGS="-fprofile-instr-generate -fcoverage-mapping" \
 		CXXFLAGS="-fprofile-instr-generate -fcoverage-mapping" $(CMAKE) -S . -B $(FUZZ_COVERAGE_DIR) \
-		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRESSEL_FUZZ=ON -DTRESSEL_TESTS=OFF
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRESSEL_FUZZ=ON -DTRESSEL_TESTS=OFF $(STRICT)
 	$(CMAKE) --build $(FUZZ_COVERAGE_DIR) -j $(JOBS)
 	rm -rf $(FUZZ_COVERAGE_DIR)/profiles && mkdir -p $(FUZZ_COVERAGE_DIR)/profiles
 	@for f in $(FUZZERS); do \

@@ -3,15 +3,7 @@
 namespace tressel {
 
 CTailAnalyzer::CTailAnalyzer(const AnalysisParameters& p, Path path_)
-    : tailWidthPercent(p.tailWidthPercent),
-      tailLengthPercent(p.tailLengthPercent),
-      tailWidthMinThreshold(p.tailWidthMinThreshold),
-      tailLengthMaxThreshold(p.tailLengthMaxThreshold),
-      limbWidthPercent(p.limbWidthPercent),
-      limbLengthPercent(p.limbLengthPercent),
-      limbWidthMinThreshold(p.limbWidthMinThreshold),
-      limbLengthMaxThreshold(p.limbLengthMaxThreshold),
-      loopLengthMaxPercent(p.loopLengthMaxPercent),
+    : AnalysisParameters(p),
       outline(std::make_unique<lti::ioPoints>()),
       border(std::make_unique<lti::borderPoints>()),
       area(std::make_unique<lti::areaPoints>()),
@@ -30,15 +22,6 @@ CTailAnalyzer::CTailAnalyzer(const lti::ioPoints& input, const AnalysisParameter
   retain = retain_;
   run(input, retain_);
 }
-
-CTailAnalyzer::CTailAnalyzer(const lti::ioPoints& input, int tailWidthPercent_, int tailLengthPercent_,
-                             int tailWidthMinThreshold_, int tailLengthMaxThreshold_, int limbWidthPercent_,
-                             int limbLengthPercent_, int limbWidthMinThreshold_, int limbLengthMaxThreshold_,
-                             int loopLengthMaxPercent_)
-    : CTailAnalyzer(input, AnalysisParameters{tailWidthPercent_, tailLengthPercent_, tailWidthMinThreshold_,
-                                              tailLengthMaxThreshold_, limbWidthPercent_, limbLengthPercent_,
-                                              limbWidthMinThreshold_, limbLengthMaxThreshold_,
-                                              loopLengthMaxPercent_}) {}
 
 void CTailAnalyzer::run(const lti::ioPoints& input, Retain retain) {
   outline->assignFrom(input);

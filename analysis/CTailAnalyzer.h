@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "analysis/AnalysisParameters.h"
 #include "analysis/RegionMask.h"
 #include "analysis/WidthGrid.h"
 #include "support/areaPoints.h"
@@ -17,43 +18,24 @@
 
 namespace tressel {
 
-struct AnalysisParameters {
-  int tailWidthPercent = 13;
-  int tailLengthPercent = 16;
-  int tailWidthMinThreshold = 7;
-  int tailLengthMaxThreshold = 50;
-  int limbWidthPercent = 10;
-  int limbLengthPercent = 7;
-  int limbWidthMinThreshold = 7;
-  int limbLengthMaxThreshold = 15;
-  int loopLengthMaxPercent = 10;
-};
-
-// The parameters of the border service: a tail width percentage of 0 stops the
-// analysis right after the contour is cleaned.
-constexpr AnalysisParameters borderOnlyParameters{0, 16, 7, 50, 10, 7, 7, 15, 10};
-
 // What the analysis keeps once it has run. The working lists (outline, area,
 // body contour and area, segments) and the grid are normally released at the
 // end; a caller that wants to draw them (the overlay tool) keeps them.
 enum class Retain { borderOnly, workingLists };
 
-// How the steps compute their values. The plain path works as the steps are
-// described: every region is a list with a node per pixel and every base
-// segment is drawn into a raster from the origin. The fast path computes the
-// same values with less work: regions stay rasters that the sums and the grid
-// read directly, and a segment whose ends lie on the raster is walked without
-// one. Both give the same results; the plain path is kept to check that.
+// How the steps compute their values. The plain path takes the direct way:
+// every region is a list with a node per pixel and every base segment is drawn
+// into a raster from the origin. The fast path computes the same values with
+// less work: regions stay rasters that the sums and the grid read directly, and
+// a segment whose ends lie on the raster is walked without one. Both give the
+// same results; the plain path is kept to check that.
 enum class Path { fast, plain };
 
-class CTailAnalyzer {
+// The record's first fields are the parameters it was made with.
+class CTailAnalyzer : public AnalysisParameters {
  public:
   CTailAnalyzer(const lti::ioPoints& input, const AnalysisParameters& parameters,
                 Retain retain = Retain::borderOnly, Path path = Path::fast);
-  CTailAnalyzer(const lti::ioPoints& input, int tailWidthPercent, int tailLengthPercent,
-                int tailWidthMinThreshold, int tailLengthMaxThreshold, int limbWidthPercent,
-                int limbLengthPercent, int limbWidthMinThreshold, int limbLengthMaxThreshold,
-                int loopLengthMaxPercent);
   CTailAnalyzer(const CTailAnalyzer&) = delete;
   CTailAnalyzer& operator=(const CTailAnalyzer&) = delete;
   ~CTailAnalyzer() = default;
@@ -83,16 +65,6 @@ class CTailAnalyzer {
   // the first step; a record made this way holds no analysis yet, and its
   // steps work on the lists (the plain path) unless told otherwise.
   explicit CTailAnalyzer(const AnalysisParameters& parameters, Path path = Path::plain);
-
-  int tailWidthPercent;
-  int tailLengthPercent;
-  int tailWidthMinThreshold;
-  int tailLengthMaxThreshold;
-  int limbWidthPercent;
-  int limbLengthPercent;
-  int limbWidthMinThreshold;
-  int limbLengthMaxThreshold;
-  int loopLengthMaxPercent;
 
   std::uint8_t hasTail = 0;
   std::uint8_t hasLimb = 0;

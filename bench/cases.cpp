@@ -14,10 +14,19 @@
 #include <opencv2/imgproc.hpp>
 
 #include "analysis/CTailAnalyzer.h"
-#include "facade/inputPoints.h"
 #include "tressel/Tressel.h"
 
-#if __has_include("tressel/tressel.h")
+// The older core that bench/run.sh also measures keeps these files elsewhere,
+// or has no C interface at all.
+#if __has_include("support/inputPoints.h")
+#include "support/inputPoints.h"
+#else
+#include "facade/inputPoints.h"
+#endif
+#if __has_include("tressel/tressel_c.h")
+#include "tressel/tressel_c.h"
+#define BENCH_HAS_C_API 1
+#elif __has_include("tressel/tressel.h")
 #include "tressel/tressel.h"
 #define BENCH_HAS_C_API 1
 #else

@@ -129,7 +129,8 @@ main() {
   install_missing
   say "building"
   mkdir -p "$build"
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTRESSEL_BENCH=ON -DTRESSEL_TESTS=OFF >"$build/configure.log"
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTRESSEL_BENCH=ON -DTRESSEL_TESTS=OFF \
+    -DTRESSEL_WARNINGS_AS_ERRORS=ON >"$build/configure.log"
   cmake --build "$build" -j "$jobs" --target bench_masks tressel_bench tressel_count
 
   local have_before=0

@@ -27,8 +27,9 @@ struct Run {
 // The mask's runs in scan order (rows top to bottom, runs left to right). With
 // keepAll false only the runs of the largest 8-connected component remain; of
 // equal components the one whose first pixel comes first in scan order.
-// One pass over the pixels; background is skipped eight bytes at a time.
-// Throws lti::allocException when the runs cannot be counted in an int.
+// One pass over the pixels; background is skipped many bytes at a time
+// (support/byteScan.h). Throws lti::allocException beyond INT_MAX / 2 runs,
+// whose span points could not be counted in an int.
 std::vector<Run> maskRuns(const MaskView& mask, bool keepAll);
 
 // Buffers of the component labelling, kept by a caller that labels one

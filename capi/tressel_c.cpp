@@ -1,6 +1,6 @@
 // The C interface: argument checks, the exception barrier, and the copies
-// between the caller's arrays and the analysis.
-#include "tressel/tressel.h"
+// between the caller's arrays and the analysis, which it runs directly.
+#include "tressel/tressel_c.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "analysis/CTailAnalyzer.h"
+#include "capi/analyzeOutline.h"
 #include "capi/maskRuns.h"
-#include "facade/inputPoints.h"
+#include "capi/parameters.h"
 #include "support/exception.h"
-#include "tressel/Tressel.h"
+#include "support/inputPoints.h"
 
 namespace {
 
@@ -45,33 +46,10 @@ bool validMask(const std::uint8_t* mask, int width, int height, std::ptrdiff_t s
   return (flags & ~TRESSEL_MASK_ALL_COMPONENTS) == 0;
 }
 
-tressel_point toPoint(const POINT& p) { return tressel_point{p.x, p.y}; }
-
-int analyzeOutline(const float* x, const float* y, int count, const tressel_params* params, tressel_result* out) {
-  const tressel_params p = params != nullptr ? *params : tressel_default_params();
-  CTressel analysis;
-  analysis.SetTailWidthPercent(p.tail_width_percent);
-  analysis.SetTailLengthPercent(p.tail_length_percent);
-  analysis.SetTailWidthMinThreshold(p.tail_width_min_threshold);
-  analysis.SetTailLengthMaxThreshold(p.tail_length_max_threshold);
-  analysis.SetLimbWidthPercent(p.limb_width_percent);
-  analysis.SetLimbLengthPercent(p.limb_length_percent);
-  analysis.SetLimbWidthMinThreshold(p.limb_width_min_threshold);
-  analysis.SetLimbLengthMaxThreshold(p.limb_length_max_threshold);
-  analysis.SetLoopLengthMaxPercent(p.loop_length_max_percent);
-  // The class only reads its input arrays; their type is non-const for the
-  // legacy interface's sake.
-  analysis.Tressel(const_cast<float*>(x), const_cast<float*>(y), count);
-
-  tressel_result result;
-  result.has_tail = analysis.HasTail() != 0 ? 1 : 0;
-  result.tail_base = toPoint(analysis.GetTailBase());
-  result.tail_start = toPoint(analysis.GetTailStart());
-  result.tail_end = toPoint(analysis.GetTailEnd());
-  result.body_center = toPoint(analysis.GetCenter());
-  result.nose = toPoint(analysis.GetNose());
-  *out = result;
-  return result.has_tail;
+// Writes *out only once the analysis has completed.
+int analyzeInto(const float* x, const float* y, int count, const tressel_params* params, tressel_result* out) {
+  *out = tressel::analyzeOutline(x, y, count, params != nullptr ? *params : tressel_default_params());
+  return out->has_tail;
 }
 
 // The mask's span points as two float arrays.
@@ -98,16 +76,11 @@ void copyPoints(const float* x, const float* y, int size, float* outX, float* ou
 
 extern "C" {
 
-tressel_params tressel_default_params(void) {
-  const tressel::AnalysisParameters d;
-  return tressel_params{d.tailWidthPercent,       d.tailLengthPercent,      d.tailWidthMinThreshold,
-                        d.tailLengthMaxThreshold, d.limbWidthPercent,       d.limbLengthPercent,
-                        d.limbWidthMinThreshold,  d.limbLengthMaxThreshold, d.loopLengthMaxPercent};
-}
+tressel_params tressel_default_params(void) { return tressel::cParameters(tressel::AnalysisParameters{}); }
 
 int tressel_analyze(const float* x, const float* y, int count, const tressel_params* params, tressel_result* out) {
   if (out == nullptr || !validPoints(x, y, count)) return TRESSEL_ERROR_ARGUMENT;
-  return guarded([&] { return analyzeOutline(x, y, count, params, out); });
+  return guarded([&] { return analyzeInto(x, y, count, params, out); });
 }
 
 int tressel_border(const float* x, const float* y, int count, float* out_x, float* out_y, int capacity) {
@@ -148,7 +121,7 @@ int tressel_analyze_mask(const uint8_t* mask, int width, int height, ptrdiff_t s
   return guarded([&] {
     std::vector<float> x, y;
     maskSpans(mask, width, height, stride, flags, x, y);
-    return analyzeOutline(x.data(), y.data(), static_cast<int>(x.size()), params, out);
+    return analyzeInto(x.data(), y.data(), static_cast<int>(x.size()), params, out);
   });
 }
 

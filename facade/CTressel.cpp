@@ -2,10 +2,11 @@
 #include <type_traits>
 
 #include "analysis/CTailAnalyzer.h"
-#include "facade/inputPoints.h"
+#include "support/inputPoints.h"
 #include "tressel/Tressel.h"
 
 // The record is shared with hosts compiled elsewhere: its layout is fixed.
+// Its nine parameter fields are those of the analysis, side by side below.
 struct CTresselLayout {
   static_assert(std::is_standard_layout<CTressel>::value, "hosts copy the record whole");
   static_assert(sizeof(POINT) == 8, "POINT is two 32-bit integers");
@@ -25,6 +26,33 @@ struct CTresselLayout {
   static_assert(offsetof(CTressel, limbWidthMinThreshold) == 68, "field order");
   static_assert(offsetof(CTressel, limbLengthMaxThreshold) == 72, "field order");
   static_assert(offsetof(CTressel, loopLengthMaxPercent) == 76, "field order");
+
+  using Parameters = tressel::AnalysisParameters;
+  struct Parameter {
+    int CTressel::*field;
+    int Parameters::*analysisField;
+  };
+  static constexpr Parameter parameters[] = {
+      {&CTressel::tailWidthPercent, &Parameters::tailWidthPercent},
+      {&CTressel::tailLengthPercent, &Parameters::tailLengthPercent},
+      {&CTressel::tailWidthMinThreshold, &Parameters::tailWidthMinThreshold},
+      {&CTressel::tailLengthMaxThreshold, &Parameters::tailLengthMaxThreshold},
+      {&CTressel::limbWidthPercent, &Parameters::limbWidthPercent},
+      {&CTressel::limbLengthPercent, &Parameters::limbLengthPercent},
+      {&CTressel::limbWidthMinThreshold, &Parameters::limbWidthMinThreshold},
+      {&CTressel::limbLengthMaxThreshold, &Parameters::limbLengthMaxThreshold},
+      {&CTressel::loopLengthMaxPercent, &Parameters::loopLengthMaxPercent},
+  };
+  static_assert(sizeof parameters / sizeof parameters[0] * sizeof(int) == sizeof(Parameters), "every parameter");
+
+  static Parameters parametersOf(const CTressel& t) {
+    Parameters p;
+    for (const Parameter& q : parameters) p.*q.analysisField = t.*q.field;
+    return p;
+  }
+  static void setParameters(CTressel& t, const Parameters& p) {
+    for (const Parameter& q : parameters) t.*q.field = p.*q.analysisField;
+  }
 };
 
 namespace {
@@ -45,44 +73,14 @@ CTressel::CTressel()
   LoadDefaults();
 }
 
-CTressel& CTressel::operator=(const CTressel& other) {
-  hasTail = other.hasTail;
-  tailBase = other.tailBase;
-  tailStart = other.tailStart;
-  tailEnd = other.tailEnd;
-  bodyCenter = other.bodyCenter;
-  nose = other.nose;
-  tailWidthPercent = other.tailWidthPercent;
-  tailLengthPercent = other.tailLengthPercent;
-  tailWidthMinThreshold = other.tailWidthMinThreshold;
-  tailLengthMaxThreshold = other.tailLengthMaxThreshold;
-  limbWidthPercent = other.limbWidthPercent;
-  limbLengthPercent = other.limbLengthPercent;
-  limbWidthMinThreshold = other.limbWidthMinThreshold;
-  limbLengthMaxThreshold = other.limbLengthMaxThreshold;
-  loopLengthMaxPercent = other.loopLengthMaxPercent;
-  return *this;
-}
+CTressel& CTressel::operator=(const CTressel& other) = default;
 
-void CTressel::LoadDefaults() {
-  const tressel::AnalysisParameters defaults;
-  tailWidthPercent = defaults.tailWidthPercent;
-  tailLengthPercent = defaults.tailLengthPercent;
-  tailWidthMinThreshold = defaults.tailWidthMinThreshold;
-  tailLengthMaxThreshold = defaults.tailLengthMaxThreshold;
-  limbWidthPercent = defaults.limbWidthPercent;
-  limbLengthPercent = defaults.limbLengthPercent;
-  limbWidthMinThreshold = defaults.limbWidthMinThreshold;
-  limbLengthMaxThreshold = defaults.limbLengthMaxThreshold;
-  loopLengthMaxPercent = defaults.loopLengthMaxPercent;
-}
+void CTressel::LoadDefaults() { CTresselLayout::setParameters(*this, tressel::AnalysisParameters{}); }
 
 int CTressel::Tressel(float* x, float* y, int count) {
   lti::ioPoints input;
   tressel::appendInputPoints(x, y, count, input);
-  const tressel::CTailAnalyzer analysis(
-      input, tailWidthPercent, tailLengthPercent, tailWidthMinThreshold, tailLengthMaxThreshold, limbWidthPercent,
-      limbLengthPercent, limbWidthMinThreshold, limbLengthMaxThreshold, loopLengthMaxPercent);
+  const tressel::CTailAnalyzer analysis(input, CTresselLayout::parametersOf(*this));
   // Results are copied only once the analysis has completed, so a failed
   // call leaves the previous results in place.
   tailBase = toPOINT(analysis.tailBase);

@@ -21,7 +21,7 @@
 #include "outlineInput.h"
 #include "support/exception.h"
 #include "tressel/Tressel.h"
-#include "tressel/tressel.h"
+#include "tressel/tressel_c.h"
 
 namespace {
 

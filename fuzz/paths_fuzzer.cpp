@@ -9,9 +9,9 @@
 #include <memory>
 
 #include "analysis/CTailAnalyzer.h"
-#include "facade/inputPoints.h"
 #include "outlineInput.h"
 #include "support/exception.h"
+#include "support/inputPoints.h"
 
 namespace {
 

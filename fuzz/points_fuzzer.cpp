@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "image/pointsFile.h"
-#include "tressel/tressel.h"
+#include "tressel/tressel_c.h"
 
 namespace {
 void check(bool ok, const char* what) {

@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "image/Mask.h"
-#include "tressel/tressel.h"
+#include "tressel/tressel_c.h"
 
 namespace fuzzing {
 

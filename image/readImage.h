@@ -14,7 +14,8 @@ namespace tressel_image {
 // Files larger than this are refused before they are read to the end.
 constexpr std::size_t kMaxFileBytes = std::size_t{1} << 30;
 
-// The whole file, or "" in `error` and the reason why not.
+// Reads the whole file into `bytes` and returns true; or returns false, with
+// `bytes` empty and the reason in `error`.
 bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
 
 MaskResult readMask(const std::uint8_t* data, std::size_t size, int threshold);

@@ -1,6 +1,6 @@
-// Scans along a row of bytes eight at a time: rasters are mostly long runs of
-// equal bytes, and testing a word at once skips them quickly. Words are read
-// with memcpy, so no alignment or aliasing assumptions are made.
+// Scans along a row of bytes several at a time: rasters are mostly long runs
+// of equal bytes, and testing a word (or a vector) at once skips them quickly.
+// Words are read with memcpy, so no alignment or aliasing assumptions are made.
 #pragma once
 
 #include <cstdint>

@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/CTailAnalyzer.h"
+#include "analysis/AnalysisParameters.h"
 #include "tracking/BodyAnalysis.h"
 #include "tracking/FrameRecord.h"
 #include "tracking/Segmenter.h"

@@ -34,18 +34,18 @@ __all__ = ["Params", "Result", "analyze", "border", "spans", "library_version"]
 _INT_MIN, _INT_MAX = -2**31, 2**31 - 1
 
 
-@dataclasses.dataclass
-class Params:
-    """The nine tuning parameters (see tressel.h for their meaning)."""
-    tail_width_percent: int = 13
-    tail_length_percent: int = 16
-    tail_width_min_threshold: int = 7
-    tail_length_max_threshold: int = 50
-    limb_width_percent: int = 10
-    limb_length_percent: int = 7
-    limb_width_min_threshold: int = 7
-    limb_length_max_threshold: int = 15
-    loop_length_max_percent: int = 10
+def _library_default(name):
+    return lambda: getattr(_native.default_params(), name)
+
+
+Params = dataclasses.make_dataclass(
+    "Params", [(name, int, dataclasses.field(default_factory=_library_default(name)))
+               for name, _ in _native.Params._fields_])
+Params.__module__ = __name__
+Params.__doc__ = """The nine tuning parameters, defaults from the library (see tressel_c.h).
+
+    tressel.Params(tail_width_percent=15)   # the other eight at their defaults
+"""
 
 
 @dataclasses.dataclass(frozen=True)

@@ -59,6 +59,12 @@ def library():
                   " `make python` in the repository to place it in the package.")
 
 
+@functools.lru_cache(maxsize=None)
+def default_params():
+    """The library's default parameters, a Params record."""
+    return library().tressel_default_params()
+
+
 def _declare(lib):
     float_array = ctypes.c_void_p
     mask = (ctypes.c_void_p, ctypes.c_int, ctypes.c_int, ctypes.c_ssize_t, ctypes.c_int)

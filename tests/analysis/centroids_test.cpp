@@ -27,9 +27,12 @@ TEST(Centroids, MeansTruncateTowardZero) {
 
 TEST(Centroids, EmptyAreaLeavesTheCentreAtTheOrigin) {
   tressel::CTailAnalyzer a(defaults());
-  a.center = point(3, 3);
   a.computeCenter();
-  EXPECT_EQ(a.center, point(3, 3)) << "no division by zero and nothing written";
+  EXPECT_EQ(a.center, point(0, 0)) << "no division by zero";
+  // The whole analysis of an empty outline: nothing to average anywhere.
+  const tressel::CTailAnalyzer empty(lti::ioPoints(), defaults());
+  EXPECT_EQ(empty.center, point(0, 0));
+  EXPECT_EQ(empty.bodyCenter, point(0, 0));
 }
 
 // The clockwise contour of a filled w x h rectangle at (x0, y0).

@@ -182,13 +182,14 @@ TEST(LimbSearch, BridgingAndTailEnds) {
     std::vector<Stretch> runs;
     int tailEndAt;  // index of a border point that is a tail end, or -1
     int runLength;
+    int startX;     // the limb's run covers x = startX .. startX + runLength - 1
   };
   const int N = narrow, W = wide;
   const Case cases[] = {
-      {"a neighbour of 5 bridges", {{40, W}, {5, N}, {3, W}, {1, N}, {40, W}}, -1, 9},
-      {"neighbours of 4 and 4 do not", {{40, W}, {4, N}, {3, W}, {4, N}, {40, W}}, -1, 4},
+      {"a neighbour of 5 bridges", {{40, W}, {5, N}, {3, W}, {1, N}, {40, W}}, -1, 9, 40},
+      {"neighbours of 4 and 4 do not", {{40, W}, {4, N}, {3, W}, {4, N}, {40, W}}, -1, 4, 40},
       {"a tail end splits a narrow stretch and is never bridged", {{40, W}, {10, N}, {1, N}, {8, N}, {40, W}}, 50,
-       10},
+       10, 40},
   };
   for (const Case& c : cases) {
     tressel::CTailAnalyzer a(defaults());
@@ -197,7 +198,8 @@ TEST(LimbSearch, BridgingAndTailEnds) {
     if (c.tailEndAt >= 0) a.tailEnd = point(c.tailEndAt, 0);
     a.searchLimb();
     EXPECT_EQ(a.limbRunLength, c.runLength) << c.name;
-    EXPECT_NE(a.limbStart, a.tailEnd) << c.name;
+    EXPECT_EQ(a.limbStart, point(c.startX, 0)) << c.name;
+    EXPECT_EQ(a.limbEnd, point(c.startX + c.runLength - 1, 0)) << c.name;
   }
 }
 

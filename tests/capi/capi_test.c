@@ -3,12 +3,13 @@
    every error path. */
 #include <limits.h>
 #include <math.h>
+#include <stddef.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "reference.h"
-#include "tressel/tressel.h"
+#include "tressel/tressel_c.h"
 
 static const char* current_test;
 static int failed_checks;
@@ -202,6 +203,89 @@ static void test_analysis_matches_class(void) {
   }
 }
 
+/* The nine parameters by their place in tressel_params. */
+enum { tail_width_percent, tail_length_percent, tail_width_min_threshold, tail_length_max_threshold,
+       limb_width_percent, limb_length_percent, limb_width_min_threshold, limb_length_max_threshold,
+       loop_length_max_percent, parameter_count };
+static const size_t parameter_offsets[parameter_count] = {
+    offsetof(tressel_params, tail_width_percent),       offsetof(tressel_params, tail_length_percent),
+    offsetof(tressel_params, tail_width_min_threshold),  offsetof(tressel_params, tail_length_max_threshold),
+    offsetof(tressel_params, limb_width_percent),       offsetof(tressel_params, limb_length_percent),
+    offsetof(tressel_params, limb_width_min_threshold),  offsetof(tressel_params, limb_length_max_threshold),
+    offsetof(tressel_params, loop_length_max_percent)};
+
+static int get_parameter(const tressel_params* p, int which) {
+  return *(const int*)((const char*)p + parameter_offsets[which]);
+}
+
+static void set_parameter(tressel_params* p, int which, int value) {
+  *(int*)((char*)p + parameter_offsets[which]) = value;
+}
+
+static tressel_result class_result(spans s, tressel_params p) {
+  tressel_result r;
+  reference_analyze(s.x, s.y, s.count, &p, &r);
+  return r;
+}
+
+/* Each parameter reaches the analysis in its own place. Every row sets a few
+   parameters to values that matter on its silhouette (each of them, put back
+   to its default alone, changes the result), and the C interface must give
+   what the class gives through the setters of the same names. Between them
+   the rows tell any two parameters apart: had two traded places, some row's
+   result would change. */
+static void test_each_parameter_reaches_its_place(void) {
+  static const struct {
+    int kind; /* silhouette_count: the body with a tail and a loop on its back */
+    int set[3][2]; /* parameter and value; the list ends at a value of -1 */
+  } rows[] = {
+      {body_with_tail, {{tail_width_percent, 1}, {tail_width_min_threshold, 0}, {0, -1}}},
+      {body_with_tail, {{tail_length_percent, 60}, {tail_length_max_threshold, 200}, {0, -1}}},
+      {body_without_tail, {{tail_width_min_threshold, 60}, {limb_width_percent, 60}, {0, -1}}},
+      {body_with_tail, {{limb_width_min_threshold, 60}, {0, -1}}},
+      {body_with_tail, {{limb_width_percent, 40}, {limb_length_percent, 10}, {limb_length_max_threshold, 30}}},
+      {silhouette_count, {{loop_length_max_percent, 30}, {0, -1}}},
+  };
+  enum { row_count = sizeof rows / sizeof rows[0] };
+  const tressel_params defaults = tressel_default_params();
+  tressel_params params[row_count];
+  spans s[row_count];
+  int told_apart[parameter_count][parameter_count] = {{0}};
+  int r, k, a, b;
+  for (r = 0; r < row_count; ++r) {
+    mask m = silhouette(rows[r].kind == silhouette_count ? body_with_tail : rows[r].kind, 0);
+    tressel_result ours, theirs;
+    if (rows[r].kind == silhouette_count) { /* an 8 x 8 square on a one-pixel neck */
+      int x, y;
+      for (y = 13; y < 22; ++y)
+        for (x = y < 21 ? 66 : 70; x < (y < 21 ? 74 : 71); ++x) mask_set(&m, x, y, 1);
+    }
+    s[r] = all_components(&m);
+    params[r] = defaults;
+    for (k = 0; k < 3 && rows[r].set[k][1] >= 0; ++k) set_parameter(&params[r], rows[r].set[k][0], rows[r].set[k][1]);
+    theirs = class_result(s[r], params[r]);
+    CHECK(tressel_analyze(s[r].x, s[r].y, s[r].count, &params[r], &ours) == theirs.has_tail);
+    CHECK(results_equal(ours, theirs));
+    for (k = 0; k < 3 && rows[r].set[k][1] >= 0; ++k) {
+      tressel_params reset = params[r];
+      const int which = rows[r].set[k][0];
+      set_parameter(&reset, which, get_parameter(&defaults, which));
+      CHECK(!results_equal(class_result(s[r], reset), theirs));
+    }
+    for (a = 0; a < parameter_count; ++a)
+      for (b = a + 1; b < parameter_count; ++b) {
+        tressel_params traded = params[r];
+        set_parameter(&traded, a, get_parameter(&params[r], b));
+        set_parameter(&traded, b, get_parameter(&params[r], a));
+        told_apart[a][b] |= !results_equal(class_result(s[r], traded), theirs);
+      }
+    free(m.pixels);
+  }
+  for (a = 0; a < parameter_count; ++a)
+    for (b = a + 1; b < parameter_count; ++b) CHECK(told_apart[a][b]);
+  for (r = 0; r < row_count; ++r) spans_free(s[r]);
+}
+
 /* The mask entry point analyses the largest component: a speck of noise above
    the animal, where the trace would otherwise start, is ignored. */
 static void test_mask_analysis_ignores_specks(void) {
@@ -383,6 +467,7 @@ int main(void) {
   } tests[] = {
       {"defaults_match_class", test_defaults_match_class},
       {"analysis_matches_class", test_analysis_matches_class},
+      {"each_parameter_reaches_its_place", test_each_parameter_reaches_its_place},
       {"mask_analysis_ignores_specks", test_mask_analysis_ignores_specks},
       {"mask_components", test_mask_components},
       {"mask_spans_random", test_mask_spans_random},

@@ -3,7 +3,7 @@
 #ifndef TRESSEL_TESTS_REFERENCE_H
 #define TRESSEL_TESTS_REFERENCE_H
 
-#include "tressel/tressel.h"
+#include "tressel/tressel_c.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -23,7 +23,7 @@ int channelsOf(int colorType) {
 
 // One row packed the way PNG stores it: low bit depths several to a byte,
 // most significant first; 16-bit samples big-endian.
-std::vector<png_byte> packRow(const PngSpec& s, int y) {
+std::vector<png_byte> packRow(const PngPicture& s, int y) {
   const int channels = channelsOf(s.colorType);
   const std::size_t values = static_cast<std::size_t>(s.width) * channels;
   std::vector<png_byte> row((values * s.bitDepth + 7) / 8, 0);
@@ -44,7 +44,7 @@ std::vector<png_byte> packRow(const PngSpec& s, int y) {
 
 }  // namespace
 
-std::vector<std::uint8_t> encodePng(const PngSpec& s) {
+std::vector<std::uint8_t> encodePng(const PngPicture& s) {
   std::vector<std::uint8_t> out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);

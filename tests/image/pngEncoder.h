@@ -6,7 +6,7 @@
 
 namespace tool_tests {
 
-struct PngSpec {
+struct PngPicture {
   int width = 0;
   int height = 0;
   int colorType = 0;   // PNG_COLOR_TYPE_*
@@ -19,6 +19,6 @@ struct PngSpec {
   std::vector<std::uint16_t> samples;
 };
 
-std::vector<std::uint8_t> encodePng(const PngSpec& spec);
+std::vector<std::uint8_t> encodePng(const PngPicture& picture);
 
 }  // namespace tool_tests

@@ -13,7 +13,7 @@
 namespace {
 
 using tool_tests::encodePng;
-using tool_tests::PngSpec;
+using tool_tests::PngPicture;
 
 // An odd-sized pattern, so that every interlacing pass has a ragged edge.
 constexpr int kWidth = 13, kHeight = 11;
@@ -32,8 +32,8 @@ struct Kind {
 };
 void PrintTo(const Kind& c, std::ostream* os) { *os << c.name; }
 
-PngSpec specOf(const Kind& k) {
-  PngSpec s;
+PngPicture pictureOf(const Kind& k) {
+  PngPicture s;
   s.width = kWidth;
   s.height = kHeight;
   s.colorType = k.colorType;
@@ -54,7 +54,7 @@ class PngKinds : public testing::TestWithParam<Kind> {};
 
 TEST_P(PngKinds, DecodeToThePattern) {
   const Kind& k = GetParam();
-  const std::vector<std::uint8_t> file = encodePng(specOf(k));
+  const std::vector<std::uint8_t> file = encodePng(pictureOf(k));
   const tressel_image::MaskResult r = tressel_image::readMask(file.data(), file.size(), k.threshold);
   ASSERT_TRUE(r.ok()) << r.error;
   ASSERT_EQ(r.mask.width, kWidth);
@@ -89,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<Kind>& info) { return std::string(info.param.name); });
 
 std::vector<std::uint8_t> samplePng(bool interlaced) {
-  return encodePng(specOf(Kind{"", PNG_COLOR_TYPE_GRAY, 8, interlaced, 0, {255}, {0}}));
+  return encodePng(pictureOf(Kind{"", PNG_COLOR_TYPE_GRAY, 8, interlaced, 0, {255}, {0}}));
 }
 
 // Rewrites the IHDR's size and its CRC, as a hostile file would.
@@ -188,7 +188,7 @@ TEST(PngReader, AncillaryChunksChangeNothing) {
        {255, 0}},
   };
   for (const Kind& k : kinds) {
-    const std::vector<std::uint8_t> plain = encodePng(specOf(k));
+    const std::vector<std::uint8_t> plain = encodePng(pictureOf(k));
     std::vector<std::uint8_t> text = {0, 0, 0, 5, 't', 'E', 'X', 't', 'k', 0, 'v', 'a', 'l'};
     const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, text.data() + 4, 9));
     for (int i = 0; i < 4; ++i) text.push_back(static_cast<std::uint8_t>(crc >> (24 - 8 * i)));

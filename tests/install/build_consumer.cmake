@@ -1,7 +1,9 @@
 # Builds and runs the consumer program against the installed tree at PREFIX,
 # found either through the CMake package (MODE cmake: shared and static) or
-# through pkg-config (MODE pkgconfig). FLAGS carry the sanitizer options of an
-# instrumented build, which the consumer must share.
+# through pkg-config (MODE pkgconfig), or against Tressel's sources at
+# TRESSEL_SOURCE_DIR built inside the consumer's project (MODE subdirectory:
+# shared and static). FLAGS carry the sanitizer options of an instrumented
+# build, which the consumer must share.
 set(work ${BINARY_DIR}/consumer-${MODE})
 file(REMOVE_RECURSE ${work})
 file(MAKE_DIRECTORY ${work})
@@ -21,6 +23,12 @@ if(MODE STREQUAL "cmake")
       -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_CXX_COMPILER=${CXX_COMPILER}
       "-DCMAKE_C_FLAGS=${FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${FLAGS}")
   run(${CMAKE_COMMAND} --build ${work})
+  run(${work}/consumer_shared)
+  run(${work}/consumer_static)
+elseif(MODE STREQUAL "subdirectory")
+  run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/../vendor -B ${work} -DTRESSEL_SOURCE_DIR=${TRESSEL_SOURCE_DIR}
+      -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_CXX_COMPILER=${CXX_COMPILER})
+  run(${CMAKE_COMMAND} --build ${work} -j 2)
   run(${work}/consumer_shared)
   run(${work}/consumer_static)
 else()

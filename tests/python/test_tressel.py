@@ -1,7 +1,9 @@
 """Tests of the Python package: every input form agrees, NumPy layouts are read
 correctly, errors become exceptions, and the wheel carries the library."""
 
+import dataclasses
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -112,6 +114,28 @@ class NumpyMasks(unittest.TestCase):
                                  tressel.spans(view.astype(np.uint8).tobytes(), True, shape=view.shape))
                 if view.shape[0] > 1 and view.shape[1] > 1:
                     self.assertEqual(tressel.analyze(mask=view), tressel.analyze(points=expected))
+
+
+class Declarations(unittest.TestCase):
+    """ctypes matches fields by position: the package must mirror the C header."""
+
+    def test_records_follow_the_header(self):
+        header = (PYTHON_DIR.parent / "include" / "tressel" / "tressel_c.h").read_text()
+        for record in (tressel._native.Params, tressel._native.Result):
+            with self.subTest(record.__name__):
+                name = "tressel_" + record.__name__.lower()
+                body = re.search(r"typedef struct %s \{(.*?)\} %s;" % (name, name), header, re.S).group(1)
+                body = re.sub(r"/\*.*?\*/", "", body, flags=re.S)
+                declared = re.findall(r"(\w+)\s*[;,]", body)
+                self.assertEqual([field for field, _ in record._fields_], declared)
+
+    def test_defaults_are_the_librarys(self):
+        c = tressel._native.library().tressel_default_params()
+        library = tuple(getattr(c, n) for n, _ in c._fields_)
+        self.assertEqual(dataclasses.astuple(tressel.Params()), library)
+        header = (PYTHON_DIR.parent / "include" / "tressel" / "tressel_c.h").read_text()
+        documented = re.findall(r"int \w+;\s*/\* \[(\d+)\]", header)
+        self.assertEqual(tuple(map(int, documented)), library, "the defaults tressel_c.h gives")
 
 
 class Errors(unittest.TestCase):

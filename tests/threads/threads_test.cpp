@@ -15,7 +15,7 @@
 #include "silhouettes.h"
 #include "support/exception.h"
 #include "tressel/Tressel.h"
-#include "tressel/tressel.h"
+#include "tressel/tressel_c.h"
 
 namespace {
 

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
+#include <string>
+#include <vector>
+
 #include "Rows.h"
 
 namespace {
@@ -31,9 +35,45 @@ void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 class RowFormats : public testing::TestWithParam<Case> {};
 
+// Where the columns of a table line start: after `gap` or more spaces (a
+// heading has single spaces inside).
+std::vector<std::size_t> columnStarts(const std::string& line, std::size_t gap) {
+  std::vector<std::size_t> starts;
+  std::size_t spaces = gap;
+  for (std::size_t i = 0; i < line.size() && line[i] != '\n'; ++i) {
+    if (line[i] != ' ' && spaces >= gap) starts.push_back(i);
+    spaces = line[i] == ' ' ? spaces + 1 : 0;
+  }
+  return starts;
+}
+
+std::vector<std::string> words(const std::string& line) {
+  std::vector<std::string> result;
+  std::stringstream s(line);
+  for (std::string w; s >> w;) result.push_back(w);
+  return result;
+}
+
+// CSV and JSON exactly; a table row by its values, each under its heading.
 TEST_P(RowFormats, PrintTheRow) {
   const RowFormatter f(GetParam().format, 5);
-  EXPECT_EQ(f.row(GetParam().row), GetParam().expected);
+  const std::string row = f.row(GetParam().row);
+  if (GetParam().format != Format::table) {
+    EXPECT_EQ(row, GetParam().expected);
+    return;
+  }
+  EXPECT_EQ(words(row), words(GetParam().expected));
+  EXPECT_EQ(columnStarts(row, 1), columnStarts(f.header(), 2));
+  EXPECT_EQ(row.back(), '\n');
+}
+
+TEST(RowFormats, TableKeepsLongValuesApart) {
+  Row r = sampleRow(true);
+  r.result.tail_base = {-2147483647 - 1, -2147483647 - 1};
+  r.result.body_center = {1234567, -7654321};
+  const std::string row = RowFormatter(Format::table, 5).row(r);
+  EXPECT_EQ(words(row), (std::vector<std::string>{"a.png", "yes", "-2147483648,-2147483648", "11,-1", "9,-3",
+                                                  "1234567,-7654321", "70,6"}));
 }
 
 // Points that do not exist (the tail's without a tail, all of them for an
@@ -50,10 +90,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"json_no_tail", Format::json, sampleRow(false),
              "{\"file\":\"a.png\",\"has_tail\":false,\"tail_base\":null,\"tail_start\":null,"
              "\"tail_end\":null,\"center\":[40,5],\"nose\":[70,6]}\n"},
-        Case{"table_tail", Format::table, sampleRow(true),
-             "a.png  yes   10,-2        11,-1        9,-3         40,5         70,6\n"},
-        Case{"table_empty", Format::table, sampleRow(false, true),
-             "a.png  no    -            -            -            -            -\n"}),
+        Case{"table_tail", Format::table, sampleRow(true), "a.png yes 10,-2 11,-1 9,-3 40,5 70,6"},
+        Case{"table_empty", Format::table, sampleRow(false, true), "a.png no - - - - -"}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 TEST(RowFormats, HeadersNameEveryColumn) {

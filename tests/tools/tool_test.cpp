@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "image/readImage.h"
-#include "tressel/tressel.h"
+#include "tressel/tressel_c.h"
 
 namespace {
 
@@ -329,27 +329,42 @@ Picture readPicture(const std::string& path) {
   return p;
 }
 
-// The markers sit on the points the analysis reports, in their colours.
+// The markers sit on the points the analysis reports, in their colours, with
+// the default parameters and with others that move the centre and the nose
+// far away (thick parts counted as limbs and cut off).
 TEST_F(Tool, DrawPutsTheMarkersOnTheResults) {
   constexpr int scale = 3;
   const tressel_image::Mask m = readSample(sample("straight.png"));
-  tressel_result res{};
-  ASSERT_EQ(tressel_analyze_mask(m.pixels.data(), m.width, m.height, m.width, 0, nullptr, &res), 1);
-
-  const ToolRun r = run({"draw", sample("straight.png"), "--scale", "3", "--out", temp("straight.png")});
-  ASSERT_EQ(r.status, 0) << r.err;
-  const Picture p = readPicture(temp("straight.png"));
-  ASSERT_EQ(p.width, m.width * scale);
-  ASSERT_GT(p.height, m.height * scale);  // the legend is underneath
-  auto at = [&](tressel_point q) { return std::pair<int, int>{q.x * scale + 1, q.y * scale + 1}; };
-  EXPECT_TRUE(p.is(at(res.body_center).first, at(res.body_center).second, 48, 178, 255)) << "body centre";
-  EXPECT_TRUE(p.is(at(res.nose).first, at(res.nose).second, 255, 214, 32)) << "nose";
-  int ring = 0;  // tail base: a red ring around the point
-  const auto base = at(res.tail_base);
-  for (int dy = -12; dy <= 12; ++dy) {
-    for (int dx = -12; dx <= 12; ++dx) ring += p.is(base.first + dx, base.second + dy, 255, 64, 48);
+  tressel_params thickLimbs = tressel_default_params();
+  thickLimbs.limb_width_percent = 40;
+  const struct {
+    std::vector<std::string> options;
+    tressel_params params;
+  } cases[] = {{{}, tressel_default_params()}, {{"--limb-width-percent", "40"}, thickLimbs}};
+  std::vector<tressel_result> drawn;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.options.empty() ? "defaults" : c.options[0]);
+    tressel_result res{};
+    ASSERT_EQ(tressel_analyze_mask(m.pixels.data(), m.width, m.height, m.width, 0, &c.params, &res), 1);
+    drawn.push_back(res);
+    std::vector<std::string> args = {"draw", sample("straight.png"), "--scale", "3", "--out", temp("straight.png")};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const ToolRun r = run(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Picture p = readPicture(temp("straight.png"));
+    ASSERT_EQ(p.width, m.width * scale);
+    ASSERT_GT(p.height, m.height * scale);  // the legend is underneath
+    auto at = [&](tressel_point q) { return std::pair<int, int>{q.x * scale + 1, q.y * scale + 1}; };
+    EXPECT_TRUE(p.is(at(res.body_center).first, at(res.body_center).second, 48, 178, 255)) << "body centre";
+    EXPECT_TRUE(p.is(at(res.nose).first, at(res.nose).second, 255, 214, 32)) << "nose";
+    int ring = 0;  // tail base: a red ring around the point
+    const auto base = at(res.tail_base);
+    for (int dy = -12; dy <= 12; ++dy) {
+      for (int dx = -12; dx <= 12; ++dx) ring += p.is(base.first + dx, base.second + dy, 255, 64, 48);
+    }
+    EXPECT_GT(ring, 20);
   }
-  EXPECT_GT(ring, 20);
+  EXPECT_GT(std::abs(drawn[1].body_center.x - drawn[0].body_center.x), 20) << "the parameters move the centre";
 }
 
 TEST_F(Tool, DrawWithoutATailHasNoTailMarker) {

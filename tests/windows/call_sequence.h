@@ -7,7 +7,7 @@
 #pragma once
 
 #include "tressel/Tressel.h"
-#include "tressel/tressel.h"
+#include "tressel/tressel_c.h"
 
 namespace transcript {
 

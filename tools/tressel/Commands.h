@@ -2,6 +2,7 @@
 // when a file could not be read, analysed or written.
 #pragma once
 
+#include <exception>
 #include <string>
 
 #include "Options.h"
@@ -18,6 +19,13 @@ inline InputOptions inputOptions(const Options& o) { return InputOptions{o.point
 // "tressel: FILE: message\n", the form of every message about a file.
 inline std::string fileMessage(const std::string& file, const std::string& message) {
   return "tressel: " + file + ": " + message + "\n";
+}
+
+// The message for an analysis that threw: it refuses scratch rasters beyond
+// 2^28 cells, and some of them reach from the origin to the silhouette.
+inline std::string analysisError(const std::exception& e) {
+  return std::string("cannot analyse: ") + e.what() +
+         " (a raster over 2^28 pixels would be needed: the silhouette is too large or lies too far from the origin)";
 }
 
 }  // namespace tressel_tool

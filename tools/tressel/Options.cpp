@@ -1,37 +1,12 @@
 #include "Options.h"
 
+#include <algorithm>
 #include <charconv>
-#include <cstdio>
+
+#include "capi/parameters.h"
 
 namespace tressel_tool {
 namespace {
-
-struct ParameterOption {
-  const char* name;
-  int tressel_params::*field;
-  const char* help;
-};
-
-// The nine analysis parameters, in the library's order.
-const ParameterOption kParameters[] = {
-    {"tail-width-percent", &tressel_params::tail_width_percent,
-     "a contour point is thin where the silhouette's width is at most this\n"
-     "percentage of its greatest width (capped at 25; 0 or less: no analysis)"},
-    {"tail-length-percent", &tressel_params::tail_length_percent,
-     "a tail is at least this percentage of the contour long"},
-    {"tail-width-min-threshold", &tressel_params::tail_width_min_threshold,
-     "the thinness limit for the tail is at least this many pixels"},
-    {"tail-length-max-threshold", &tressel_params::tail_length_max_threshold,
-     "the length asked of a tail is at most this many contour points"},
-    {"limb-width-percent", &tressel_params::limb_width_percent, "as --tail-width-percent, for limbs (no cap)"},
-    {"limb-length-percent", &tressel_params::limb_length_percent, "as --tail-length-percent, for limbs"},
-    {"limb-width-min-threshold", &tressel_params::limb_width_min_threshold,
-     "as --tail-width-min-threshold, for limbs"},
-    {"limb-length-max-threshold", &tressel_params::limb_length_max_threshold,
-     "as --tail-length-max-threshold, for limbs"},
-    {"loop-length-max-percent", &tressel_params::loop_length_max_percent,
-     "loops of the body contour up to this percentage of its length are cut"},
-};
 
 const char kMainUsage[] = "Usage: tressel COMMAND [OPTIONS] FILE...\n";
 
@@ -66,16 +41,12 @@ const char kInputHelp[] =
 std::string parametersHelp() {
   const tressel_params defaults = tressel_default_params();
   std::string text = "Analysis parameters (default in brackets):\n";
-  for (const ParameterOption& p : kParameters) {
-    char line[96];
-    std::snprintf(line, sizeof line, "  --%s N [%d]\n", p.name, defaults.*p.field);
-    text += line;
-    std::string help = p.help;
-    std::size_t start = 0;
-    while (start < help.size()) {
-      const std::size_t end = help.find('\n', start);
-      text += "      " + help.substr(start, end == std::string::npos ? std::string::npos : end - start) + "\n";
-      if (end == std::string::npos) break;
+  for (const tressel::ParameterField& p : tressel::parameterFields) {
+    text += "  " + tressel::optionName(p) + " N [" + std::to_string(defaults.*p.field) + "]\n";
+    const std::string help = p.help;
+    for (std::size_t start = 0; start < help.size();) {
+      const std::size_t end = std::min(help.find('\n', start), help.size());
+      text += "      " + help.substr(start, end - start) + "\n";
       start = end + 1;
     }
   }
@@ -261,9 +232,9 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     } else if (name == "--scale" && o.command == Command::draw) {
       problem = number(1, 16, o.scale);
     } else {
-      const ParameterOption* parameter = nullptr;
-      for (const ParameterOption& p : kParameters) {
-        if (analyses && name == std::string("--") + p.name) parameter = &p;
+      const tressel::ParameterField* parameter = nullptr;
+      for (const tressel::ParameterField& p : tressel::parameterFields) {
+        if (analyses && name == tressel::optionName(p)) parameter = &p;
       }
       if (parameter == nullptr) return fail("unknown option '" + name + "'");
       problem = number(-1000000, 1000000, o.params.*parameter->field);

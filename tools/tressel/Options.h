@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tressel/tressel.h"
+#include "tressel/tressel_c.h"
 
 namespace tressel_tool {
 

@@ -1,7 +1,6 @@
 // Runs tasks 0 .. count-1 on a number of threads and hands their results
 // back in task order, on the calling thread, each as soon as it and every
-// task before it are done. Each thread makes its own worker, so workers
-// share nothing.
+// task before it are done.
 #pragma once
 
 #include <algorithm>
@@ -16,22 +15,21 @@
 
 namespace tressel_tool {
 
-template <class Worker, class Result>
+template <class Result>
 class OrderedPool {
  public:
-  using MakeWorker = std::function<Worker()>;
-  using Task = std::function<Result(Worker&, std::size_t)>;
+  using Task = std::function<Result(std::size_t)>;
   using Deliver = std::function<void(std::size_t, Result&)>;
   using Progress = std::function<void(std::size_t done)>;
 
-  // `task` must not throw. `progress` is called on the calling thread, with
-  // the number of finished tasks, whenever that number has grown.
-  static void run(std::size_t count, int threads, const MakeWorker& makeWorker, const Task& task,
-                  const Deliver& deliver, const Progress& progress = nullptr) {
+  // `task` must not throw; it runs on several threads at once. `progress` is
+  // called on the calling thread, with the number of finished tasks, whenever
+  // that number has grown.
+  static void run(std::size_t count, int threads, const Task& task, const Deliver& deliver,
+                  const Progress& progress = nullptr) {
     if (threads <= 1 || count <= 1) {
-      Worker worker = makeWorker();
       for (std::size_t i = 0; i < count; ++i) {
-        Result r = task(worker, i);
+        Result r = task(i);
         if (progress) progress(i + 1);
         deliver(i, r);
       }
@@ -45,9 +43,8 @@ class OrderedPool {
     std::size_t done = 0;
 
     auto loop = [&]() {
-      Worker worker = makeWorker();
       for (std::size_t i = next++; i < count; i = next++) {
-        Result r = task(worker, i);
+        Result r = task(i);
         {
           std::lock_guard<std::mutex> lock(mutex);
           slots[i].emplace(std::move(r));

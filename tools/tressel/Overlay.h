@@ -21,7 +21,8 @@ struct OverlayScene {
   std::string title;
 };
 
-// The picture, or "" in `error` and why not (too large at this scale).
+// The picture; or, when it cannot be drawn (too large at this scale), an
+// empty image and the reason in `error`, which is left alone otherwise.
 tressel_image::RgbImage drawOverlay(const OverlayScene& scene, int scale, std::string& error);
 
 }  // namespace tressel_tool

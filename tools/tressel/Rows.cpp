@@ -24,8 +24,10 @@ Points pointsOf(const Row& row) {
   return points;
 }
 
+// The text and spaces up to the width; a text that does not fit still gets
+// one space, so that it cannot run into the next column.
 std::string padded(std::string text, std::size_t width) {
-  if (text.size() < width) text.append(width - text.size(), ' ');
+  text.append(text.size() < width ? width - text.size() : 1, ' ');
   return text;
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "Options.h"
-#include "tressel/tressel.h"
+#include "tressel/tressel_c.h"
 
 namespace tressel_tool {
 

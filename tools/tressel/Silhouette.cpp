@@ -2,7 +2,7 @@
 
 #include "image/pointsFile.h"
 #include "image/readImage.h"
-#include "tressel/tressel.h"
+#include "tressel/tressel_c.h"
 
 namespace tressel_tool {
 namespace {

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "Analyzer.h"
 #include "Commands.h"
 #include "OrderedPool.h"
 #include "Progress.h"
 #include "Rows.h"
+#include "capi/analyzeOutline.h"
 
 namespace tressel_tool {
 namespace {
@@ -17,7 +17,7 @@ struct Outcome {
   std::string warning;
 };
 
-Outcome analyzeFile(Analyzer& analyzer, const std::string& file, const InputOptions& input, int threshold) {
+Outcome analyzeFile(const std::string& file, const InputOptions& input, const tressel_params& params) {
   Outcome outcome;
   outcome.row.file = file;
   try {
@@ -28,9 +28,14 @@ Outcome analyzeFile(Analyzer& analyzer, const std::string& file, const InputOpti
     } else if (silhouette.empty()) {
       outcome.row.empty = true;
       outcome.warning = input.points ? "warning: no points" : "warning: empty mask, no pixel above threshold " +
-                                                                   std::to_string(threshold);
+                                                                   std::to_string(input.threshold);
     } else {
-      outcome.error = analyzer.analyze(silhouette, outcome.row.result);
+      try {
+        outcome.row.result = tressel::analyzeOutline(silhouette.x.data(), silhouette.y.data(),
+                                                     static_cast<int>(silhouette.x.size()), params);
+      } catch (const std::exception& e) {
+        outcome.error = analysisError(e);
+      }
     }
   } catch (const std::exception& e) {  // out of memory while reading
     outcome.error = e.what();
@@ -51,11 +56,9 @@ int runAnalyze(const Options& options) {
   Progress progress(options.files.size(), isatty(STDERR_FILENO) != 0);
   progress.print(stdout, formatter.header());
   int status = 0;
-  OrderedPool<Analyzer, Outcome>::run(
-      options.files.size(), options.jobs, [&]() { return Analyzer(options.params); },
-      [&](Analyzer& analyzer, std::size_t i) {
-        return analyzeFile(analyzer, options.files[i], input, options.threshold);
-      },
+  OrderedPool<Outcome>::run(
+      options.files.size(), options.jobs,
+      [&](std::size_t i) { return analyzeFile(options.files[i], input, options.params); },
       [&](std::size_t, Outcome& outcome) {
         if (!outcome.error.empty()) {
           progress.print(stderr, fileMessage(outcome.row.file, outcome.error));

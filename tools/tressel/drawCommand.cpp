@@ -2,18 +2,13 @@
 #include <exception>
 #include <memory>
 
-#include "Analyzer.h"
 #include "Commands.h"
 #include "Overlay.h"
+#include "capi/parameters.h"
+#include "support/inputPoints.h"
 
 namespace tressel_tool {
 namespace {
-
-tressel::AnalysisParameters analysisParameters(const tressel_params& p) {
-  return {p.tail_width_percent,        p.tail_length_percent, p.tail_width_min_threshold,
-          p.tail_length_max_threshold, p.limb_width_percent,  p.limb_length_percent,
-          p.limb_width_min_threshold,  p.limb_length_max_threshold, p.loop_length_max_percent};
-}
 
 std::string baseName(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
@@ -36,15 +31,13 @@ int runDraw(const Options& options) {
     std::fputs(fileMessage(file, "warning: empty mask").c_str(), stderr);
   }
 
-  // The analyzer itself rather than CTressel: the picture needs its working
-  // lists (border, body contour, tail segment). Its results are the same.
+  // The analyzer, as the C interface runs it, but keeping the working lists
+  // that the picture shows (border, body contour, tail segment).
   lti::ioPoints spans;
-  for (std::size_t i = 0; i < s.x.size(); ++i) {
-    spans.pushBack(lti::point(static_cast<int>(s.x[i]), static_cast<int>(s.y[i])));
-  }
+  tressel::appendInputPoints(s.x.data(), s.y.data(), static_cast<int>(s.x.size()), spans);
   std::unique_ptr<tressel::CTailAnalyzer> analysis;
   try {
-    analysis = std::make_unique<tressel::CTailAnalyzer>(spans, analysisParameters(options.params),
+    analysis = std::make_unique<tressel::CTailAnalyzer>(spans, tressel::analysisParameters(options.params),
                                                         tressel::Retain::workingLists);
   } catch (const std::exception& e) {
     return fail(file, analysisError(e));

@@ -2,7 +2,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include <tressel/tressel.h>
+#include <tressel/tressel_c.h>
 
 int main(void) {
   uint8_t mask[20 * 20];

@@ -1,4 +1,4 @@
-#include "facade/inputPoints.h"
+#include "support/inputPoints.h"
 
 #include <cmath>
 

@@ -1,0 +1,22 @@
+# Fails when two file or folder names under ROOT differ only by letter case:
+# on the case-insensitive file systems of Windows and macOS one would replace
+# the other.
+file(GLOB_RECURSE entries LIST_DIRECTORIES true RELATIVE ${ROOT} ${ROOT}/*)
+if(NOT entries)
+  message(FATAL_ERROR "nothing under ${ROOT}")
+endif()
+set(seen "")
+set(clashes "")
+foreach(entry IN LISTS entries)
+  string(TOLOWER "${entry}" folded)
+  list(FIND seen "${folded}" at)
+  if(at GREATER_EQUAL 0)
+    list(APPEND clashes "${entry}")
+  endif()
+  list(APPEND seen "${folded}")
+endforeach()
+if(clashes)
+  message(FATAL_ERROR "names under ${ROOT} that another differs from only by case: ${clashes}")
+endif()
+list(LENGTH entries count)
+message(STATUS "${count} names under ${ROOT}, none differing from another only by case")
