@@ -62,8 +62,9 @@ double median(std::vector<double>& values) {
 // smoothing -> movement and zones -> freezing -> the summary and out.
 class ArenaTrack {
  public:
-  ArenaTrack(const ArenaInfo& info, const BehaviourOptions& options)
-      : info_(info), options_(options), path_(static_cast<std::size_t>(options.maxLagFrames)), summary_(info, options) {}
+  ArenaTrack(std::shared_ptr<const ArenaInfo> info, const BehaviourOptions& options)
+      : infoShared_(info), info_(*info), options_(options), path_(static_cast<std::size_t>(options.maxLagFrames)),
+        summary_(info, options) {}
 
   void push(tracking::FrameRecord record, std::deque<BehaviourRow>& out) {
     out_ = &out;
@@ -94,7 +95,7 @@ class ArenaTrack {
     record.bodyRuns = {};
     BehaviourRow row;
     row.record = std::move(record);
-    row.arena = &info_;
+    row.arena = infoShared_;
     if (!row.record.hasPoints()) {
       endStretch();
       oriented(std::move(row), nullptr);
@@ -263,7 +264,10 @@ class ArenaTrack {
       if (hasMeasured_) {
         const double dt = t - measuredTime_;
         const double step = std::hypot((row.smoothX - measuredX_) * c.perPxX, (row.smoothY - measuredY_) * c.perPxY);
-        if (dt > 0) row.speed = step / dt;
+        if (dt > 0) {
+          row.speed = step / dt;
+          row.stepSeconds = dt;
+        }
         if (!row.jump) travelled_ += step;
       }
       hasMeasured_ = true;
@@ -288,7 +292,8 @@ class ArenaTrack {
       }
       row.moving = moving_;
     } else {
-      hasMeasured_ = false;
+      // The step across the gap still counts, from the last position; the
+      // moving state starts afresh.
       moving_ = false;
       window_.clear();
     }
@@ -354,6 +359,7 @@ class ArenaTrack {
     double time, x, y;
   };
 
+  std::shared_ptr<const ArenaInfo> infoShared_;
   const ArenaInfo& info_;
   const BehaviourOptions& options_;
   std::deque<BehaviourRow>* out_ = nullptr;
@@ -415,9 +421,9 @@ Behaviour::Behaviour(const BehaviourOptions& options, const std::vector<Arena>& 
       }
     }
   }
-  infos_.resize(arenas.size());
   for (std::size_t i = 0; i < arenas.size(); ++i) {
-    ArenaInfo& info = infos_[i];
+    auto shared = std::make_shared<ArenaInfo>();
+    ArenaInfo& info = *shared;
     info.index = static_cast<int>(i);
     info.arena = arenas[i];
     if (options.zonesFile.empty()) {
@@ -431,11 +437,12 @@ Behaviour::Behaviour(const BehaviourOptions& options, const std::vector<Arena>& 
       throw BehaviourError(options.zonesFile + ": arena \"" + arenas[i].name + "\" has more than 64 zones");
     }
     info.calibration = calibrationFor(options, arenas[i]);
+    infos_.push_back(std::move(shared));
   }
   summary_.options = options;
-  summary_.unit = infos_[0].calibration.unit;
+  summary_.unit = infos_[0]->calibration.unit;
   columns_ = tableColumns(summary_.unit);
-  for (const ArenaInfo& info : infos_) tracks_.push_back(std::make_unique<ArenaTrack>(info, options_));
+  for (const auto& info : infos_) tracks_.push_back(std::make_unique<ArenaTrack>(info, options_));
   finished_.resize(infos_.size());
 }
 

@@ -20,8 +20,7 @@
 //   behaviour.finish(rows);                                    // the rest
 //   ... write them, then summaryJson(behaviour.summary(), trackerJson) etc. (Summary.h)
 //
-// Rows come out ordered by frame, then arena. They refer to the Behaviour's
-// arenas: write them before the Behaviour is destroyed.
+// Rows come out ordered by frame, then arena.
 #pragma once
 
 #include <deque>
@@ -63,14 +62,14 @@ class Behaviour {
   void finish(std::vector<BehaviourRow>& rows);
 
   const std::vector<Column>& columns() const { return columns_; }
-  const std::vector<ArenaInfo>& arenas() const { return infos_; }
+  const std::vector<std::shared_ptr<const ArenaInfo>>& arenas() const { return infos_; }
   const Summary& summary() const { return summary_; }  // complete after finish()
 
  private:
   void release(std::vector<BehaviourRow>& rows, bool all);
 
   BehaviourOptions options_;
-  std::vector<ArenaInfo> infos_;
+  std::vector<std::shared_ptr<const ArenaInfo>> infos_;
   std::vector<Column> columns_;
   std::vector<std::unique_ptr<ArenaTrack>> tracks_;
   std::vector<std::deque<BehaviourRow>> finished_;  // per arena, waiting for the other arenas' rows

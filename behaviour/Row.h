@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,7 @@
 
 namespace tressel::behaviour {
 
-// What the rows of one arena share: owned by the Behaviour that made them.
+// What the rows of one arena share (rows and summaries keep it alive).
 struct ArenaInfo {
   int index = 0;
   Arena arena;
@@ -33,7 +34,7 @@ const char* orientationName(Orientation orientation);  // "", "found", "reversed
 
 struct BehaviourRow {
   tracking::FrameRecord record;  // as the tracker gave it (without its pixel runs)
-  const ArenaInfo* arena = nullptr;
+  std::shared_ptr<const ArenaInfo> arena;
 
   // The head and tail base as the track decides (defined when orientation != none).
   Orientation orientation = Orientation::none;
@@ -52,8 +53,11 @@ struct BehaviourRow {
   double x = NAN, y = NAN;
   double smoothX = NAN, smoothY = NAN;
 
-  double speed = NAN;    // calibration units per second, from the previous frame
-  double distance = 0;   // travelled so far in the arena, calibration units
+  // The step from the previous position (across a gap: the straight line):
+  // its speed in calibration units per second, and its time.
+  double speed = NAN;
+  double stepSeconds = NAN;
+  double distance = 0;   // travelled so far in the arena (jumps left out), calibration units
   std::uint64_t zonesHolding = 0;  // bit i: zone i holds the smoothed position
   int zone = -1;                   // the first of them, -1 none
   double mobility = NAN;           // body pixels changed / (body area now + before)

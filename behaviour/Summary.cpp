@@ -10,12 +10,14 @@
 namespace tressel::behaviour {
 namespace {
 
-constexpr std::int64_t kMaxBins = 100000;  // a time that leaps ahead must not allocate without end
+constexpr std::int64_t kMaxBins = 100000;
+constexpr double kTurnBack = 90;  // degrees: turning back further restarts the count of full turns  // a time that leaps ahead must not allocate without end
 
 // What one row adds to every period it falls in.
 struct Events {
   double step = 0;          // distance counted here
   bool measured = false;    // the step's time counts for the mean speed
+  double stepSeconds = 0;
   bool flipStart = false;
   bool movingStart = false;
   bool freezingStart = false;
@@ -131,11 +133,11 @@ std::string periodJson(const Measures& m, const ArenaInfo& info, const std::stri
 
 }  // namespace
 
-SummaryBuilder::SummaryBuilder(const ArenaInfo& info, const BehaviourOptions& options)
+SummaryBuilder::SummaryBuilder(std::shared_ptr<const ArenaInfo> info, const BehaviourOptions& options)
     : binSeconds_(options.binSeconds) {
-  summary_.info = &info;
-  summary_.overall.zones.resize(info.zones.size());
-  inside_.assign(info.zones.size(), false);
+  summary_.overall.zones.resize(info->zones.size());
+  inside_.assign(info->zones.size(), false);
+  summary_.info = std::move(info);
 }
 
 Measures& SummaryBuilder::binFor(double time) {
@@ -187,7 +189,8 @@ void SummaryBuilder::account(const BehaviourRow& row, double duration) {
   if (row.hasPosition) {
     e.step = row.distance - lastDistance_;
     lastDistance_ = row.distance;
-    e.measured = std::isfinite(row.speed) && !row.jump;
+    e.measured = std::isfinite(row.stepSeconds) && !row.jump;
+    e.stepSeconds = row.stepSeconds;
     for (std::size_t z = 0; z < inside_.size(); ++z) {
       const bool in = (row.zonesHolding >> z) & 1u;
       e.entries[z] = in && !inside_[z];
@@ -208,12 +211,17 @@ void SummaryBuilder::account(const BehaviourRow& row, double duration) {
       if (turn <= -180) turn += 360;
       (turn > 0 ? e.clockwise : e.counterclockwise) = std::fabs(turn);
       netTurn_ += turn;
-      if (netTurn_ >= 360) {
-        netTurn_ -= 360;
-        e.rotationsCw = 1;
-      } else if (netTurn_ <= -360) {
-        netTurn_ += 360;
-        e.rotationsCcw = 1;
+      if (turnPeak_ >= 0 ? netTurn_ > turnPeak_ : netTurn_ < turnPeak_) turnPeak_ = netTurn_;
+      if (std::fabs(netTurn_ - turnPeak_) > kTurnBack) {
+        // Turned back: the count starts again in the new direction.
+        netTurn_ -= turnPeak_;
+        turnPeak_ = netTurn_;
+      }
+      if (std::fabs(netTurn_) >= 360) {
+        (netTurn_ > 0 ? e.rotationsCw : e.rotationsCcw) = 1;
+        const double full = netTurn_ > 0 ? 360 : -360;
+        netTurn_ -= full;
+        turnPeak_ -= full;
       }
     }
     previousHeading_ = row.headingDeg;
@@ -236,7 +244,7 @@ void SummaryBuilder::account(const BehaviourRow& row, double duration) {
     m.orientationForced += row.orientationForced;
     m.sharpTurns += row.sharpTurn;
     m.distance += e.step;
-    if (e.measured) m.timeWithSpeed += duration;
+    if (e.measured) m.timeWithSpeed += e.stepSeconds;
     if (row.moving == 1) {
       m.timeMoving += duration;
       m.distanceMoving += e.step;

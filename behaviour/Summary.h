@@ -43,7 +43,7 @@ struct Measures {
   std::int64_t orientationForced = 0;
   std::int64_t sharpTurns = 0;
   double distance = 0;
-  double timeWithSpeed = 0;  // the time over which the distance was measured
+  double timeWithSpeed = 0;  // the time over which the distance was measured (gaps bridged included)
   double timeMoving = 0;
   double distanceMoving = 0;
   std::int64_t movingBouts = 0;
@@ -51,7 +51,9 @@ struct Measures {
   std::int64_t freezingBouts = 0;
   double turnedClockwise = 0;         // degrees, summed frame to frame (clockwise on screen: y points down)
   double turnedCounterclockwise = 0;
-  std::int64_t rotationsClockwise = 0;  // full turns of the net heading, counted as they complete
+  // Full turns, counted as they complete: the heading's net turn reaching
+  // 360 degrees one way; turning back by more than 90 degrees starts afresh.
+  std::int64_t rotationsClockwise = 0;
   std::int64_t rotationsCounterclockwise = 0;
   std::vector<ZoneMeasures> zones;      // as the arena's zones
   double firstFrameTime = 0;            // the latencies' origin
@@ -61,7 +63,7 @@ struct Measures {
 };
 
 struct ArenaSummary {
-  const ArenaInfo* info = nullptr;
+  std::shared_ptr<const ArenaInfo> info;
   double bodyLengthPx = NAN;  // median over the arena's frames
   Measures overall;
   std::vector<Measures> bins;  // empty without --bin
@@ -77,7 +79,7 @@ struct Summary {
 // Gathers one arena's rows, in order, into its summary.
 class SummaryBuilder {
  public:
-  SummaryBuilder(const ArenaInfo& info, const BehaviourOptions& options);
+  SummaryBuilder(std::shared_ptr<const ArenaInfo> info, const BehaviourOptions& options);
   void add(const BehaviourRow& row);
   void finish(double bodyLengthPx);
   const ArenaSummary& summary() const { return summary_; }
@@ -98,7 +100,8 @@ class SummaryBuilder {
   signed char previousMoving_ = 0;
   signed char previousFreezing_ = 0;
   double previousHeading_ = NAN;
-  double netTurn_ = 0;
+  double netTurn_ = 0;   // since the last full turn or turn back
+  double turnPeak_ = 0;  // the net turn's extreme in its direction
   double lastDistance_ = 0;
   std::vector<bool> inside_;
 };
