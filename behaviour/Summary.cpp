@@ -141,8 +141,10 @@ SummaryBuilder::SummaryBuilder(std::shared_ptr<const ArenaInfo> info, const Beha
 }
 
 Measures& SummaryBuilder::binFor(double time) {
+  // NaN or an infinite time lands in the first or the last bin, not in
+  // an undefined conversion.
   const double offset = std::max(0.0, time - origin_);
-  const std::int64_t k = std::min<std::int64_t>(static_cast<std::int64_t>(offset / binSeconds_), kMaxBins - 1);
+  const auto k = static_cast<std::int64_t>(std::min(offset / binSeconds_, double(kMaxBins - 1)));
   while (static_cast<std::int64_t>(summary_.bins.size()) <= k) {
     Measures m;
     m.start = origin_ + double(summary_.bins.size()) * binSeconds_;

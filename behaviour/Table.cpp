@@ -1,7 +1,10 @@
 #include "behaviour/Table.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
+#include <string_view>
 
 #include "behaviour/Json.h"
 
@@ -83,6 +86,16 @@ std::vector<Column> tableColumns(const std::string& unit) {
 
   c.push_back({"center_sub_x", K::real, 3, [](const BehaviourRow& r) { return r.hasPosition ? real(r.x) : Cell{}; }});
   c.push_back({"center_sub_y", K::real, 3, [](const BehaviourRow& r) { return r.hasPosition ? real(r.y) : Cell{}; }});
+  // The body as the tracker measured it: enough, with the raw_ columns, to
+  // measure a table again without the video (TableReader).
+  c.push_back({"body_area_px", K::integer, 0, [](const BehaviourRow& r) {
+                 return hasPoints(r) ? integer(r.record.bodyAreaPx) : Cell{};
+               }});
+  point(c, "body_end_a", hasPoints, [](const BehaviourRow& r) { return r.record.bodyEndA; });
+  point(c, "body_end_b", hasPoints, [](const BehaviourRow& r) { return r.record.bodyEndB; });
+  c.push_back({"body_change_px", K::integer, 0, [](const BehaviourRow& r) {
+                 return hasPoints(r) && r.record.bodyChangePx >= 0 ? integer(r.record.bodyChangePx) : Cell{};
+               }});
   c.push_back({"heading_deg", K::real, 2, [](const BehaviourRow& r) { return real(r.headingDeg); }});
   c.push_back({"orientation_confidence", K::real, 3, [](const BehaviourRow& r) { return real(r.confidence); }});
   c.push_back({"orientation", K::text, 0, [](const BehaviourRow& r) {
@@ -168,5 +181,131 @@ std::string RowWriter::text(const BehaviourRow& row) const {
 void RowWriter::row(const BehaviourRow& row) { out_ << text(row); }
 
 void RowWriter::flush() { out_.flush(); }
+
+namespace {
+
+// The columns a record is read from, in the order of TableReader::index_.
+const char* const kRecordColumns[] = {
+    "frame",         "time_s",        "status",       "area_px",      "center_x",       "center_y",
+    "raw_nose_x",    "raw_nose_y",    "raw_tail_base_x", "raw_tail_base_y", "tail_start_x", "tail_start_y",
+    "tail_end_x",    "tail_end_y",    "center_sub_x", "center_sub_y", "body_area_px",   "body_end_a_x",
+    "body_end_a_y",  "body_end_b_x",  "body_end_b_y", "body_change_px", "arena"};
+enum RecordColumn {
+  cFrame, cTime, cStatus, cArea, cCenterX, cCenterY, cNoseX, cNoseY, cBaseX, cBaseY, cStartX, cStartY,
+  cEndX, cEndY, cSubX, cSubY, cBodyArea, cEndAX, cEndAY, cEndBX, cEndBY, cChange, cArena, cCount
+};
+
+}  // namespace
+
+std::vector<std::string> csvFields(const std::string& line) {
+  std::vector<std::string> fields(1);
+  bool quoted = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+        fields.back() += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        fields.back() += c;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      fields.emplace_back();
+    } else if (c != '\r') {
+      fields.back() += c;
+    }
+  }
+  return fields;
+}
+
+TableReader::TableReader(const std::string& header, std::string fileName, std::vector<std::string> arenaNames)
+    : fileName_(std::move(fileName)), arenaNames_(std::move(arenaNames)), index_(cCount, -1) {
+  const std::vector<std::string> names = csvFields(header);
+  for (int k = 0; k < cCount; ++k) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      if (names[i] == kRecordColumns[k]) index_[k] = static_cast<int>(i);
+    }
+    if (index_[k] < 0) throw BehaviourError(fileName_ + ": no column " + kRecordColumns[k] + " in the table's header");
+  }
+}
+
+tracking::FrameRecord TableReader::record(const std::string& line, std::int64_t lineNumber) const {
+  const std::vector<std::string> fields = csvFields(line);
+  const std::string where = fileName_ + ": line " + std::to_string(lineNumber) + ": ";
+  auto field = [&](int k) -> const std::string& {
+    if (static_cast<std::size_t>(index_[k]) >= fields.size()) {
+      throw BehaviourError(where + "too few fields (" + std::to_string(fields.size()) + ")");
+    }
+    return fields[static_cast<std::size_t>(index_[k])];
+  };
+  auto bad = [&](int k, const char* what) {
+    return BehaviourError(where + "column " + kRecordColumns[k] + ": '" + field(k) + "' is not " + what);
+  };
+  auto integer = [&](int k) {
+    const std::string& text = field(k);
+    std::int64_t v = 0;
+    const auto [next, status] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (text.empty() || status != std::errc() || next != text.data() + text.size()) throw bad(k, "a whole number");
+    return v;
+  };
+  auto pixel = [&](int kx) {
+    const std::int64_t x = integer(kx), y = integer(kx + 1);
+    constexpr std::int64_t limit = std::numeric_limits<std::int32_t>::max();
+    if (x < -limit || x > limit || y < -limit || y > limit) throw bad(kx, "a pixel coordinate");
+    return tracking::Pixel{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)};
+  };
+  auto real = [&](int k) {
+    const std::string& text = field(k);
+    double v = 0;
+    const auto [next, status] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (text.empty() || status != std::errc() || next != text.data() + text.size() || !std::isfinite(v)) {
+      throw bad(k, "a number");
+    }
+    return v;
+  };
+
+  tracking::FrameRecord r;
+  r.frame = integer(cFrame);
+  r.time = real(cTime);
+  bool known = false;
+  for (auto s : {tracking::FrameStatus::ok, tracking::FrameStatus::noTail, tracking::FrameStatus::noAnimal,
+                 tracking::FrameStatus::oddSize, tracking::FrameStatus::decodeError}) {
+    if (field(cStatus) == tracking::statusName(s)) {
+      r.status = s;
+      known = true;
+    }
+  }
+  if (!known) throw bad(cStatus, "a frame status");
+  if (!arenaNames_.empty()) {
+    const auto found = std::find(arenaNames_.begin(), arenaNames_.end(), field(cArena));
+    if (found == arenaNames_.end()) throw bad(cArena, "one of the arenas");
+    r.arena = static_cast<int>(found - arenaNames_.begin());
+  }
+  if (r.status == tracking::FrameStatus::decodeError) {
+    r.error = "could not be decoded";
+    return r;
+  }
+  r.areaPx = integer(cArea);
+  if (!r.hasPoints()) return r;
+  r.center = pixel(cCenterX);
+  r.nose = pixel(cNoseX);
+  r.tailFound = !field(cBaseX).empty();
+  if (r.tailFound) {
+    r.tailBase = pixel(cBaseX);
+    r.tailStart = pixel(cStartX);
+    r.tailEnd = pixel(cEndX);
+  }
+  r.centerSubX = real(cSubX);
+  r.centerSubY = real(cSubY);
+  r.bodyAreaPx = integer(cBodyArea);
+  r.bodyEndA = pixel(cEndAX);
+  r.bodyEndB = pixel(cEndBX);
+  r.bodyChangePx = field(cChange).empty() ? -1 : integer(cChange);
+  return r;
+}
 
 }  // namespace tressel::behaviour

@@ -9,8 +9,23 @@
 //   writer.flush();                                       // after each batch of finished rows
 //   if (writer.failed()) ...                              // e.g. a full disk
 //
-// The first 14 columns are the tracker's, exactly (kBaseColumns). Points are
-// empty (JSON null) where undefined, never 0,0.
+// The columns, in order (U is the unit, px or cm):
+//   frame, time_s, status, area_px, center_x, center_y        the tracker's 14 base columns,
+//   nose_x, nose_y, tail_base_x, tail_base_y,                 exactly (kBaseColumns); nose and
+//   tail_start_x, tail_start_y, tail_end_x, tail_end_y        tail base as the track decides
+//   center_sub_x, center_sub_y       the position measured from (sub-pixel body centre, or interpolated)
+//   body_area_px, body_end_a_x, body_end_a_y, body_end_b_x, body_end_b_y, body_change_px
+//   heading_deg                      tail base (no tail: body centre) -> nose, 0 = +x, 90 = +y
+//   orientation_confidence           0-1
+//   orientation                      found, reversed (the ends swapped back) or track (no tail)
+//   raw_nose_x, raw_nose_y, raw_tail_base_x, raw_tail_base_y   the analysis's own
+//   sharp_turn, interpolated, jump   flags, 0/1
+//   speed_U_s, distance_U            per frame, and travelled so far
+//   moving, mobility, freezing       moving and freezing 0/1
+//   zone, arena                      names
+// Points are empty (JSON null) where undefined, never 0,0; tail_start and
+// tail_end are the analysis's cut as it made it (in a reversed frame, at the
+// head).
 #pragma once
 
 #include <cstdint>
@@ -67,5 +82,28 @@ class RowWriter {
   TableFormat format_;
   std::vector<Column> columns_;
 };
+
+// Reads a CSV table's rows back into the tracker's records, so that a table
+// can be measured again with other settings, without the video:
+//
+//   TableReader reader(headerLine, "mouse.csv", {"left", "right"});  // {}: one arena
+//   FrameRecord record = reader.record(line, lineNumber);            // each data line
+//
+// The records come from the tracker's own values (raw_nose, raw_tail_base,
+// the body_ columns), not from the corrected ones. Throws BehaviourError
+// ("mouse.csv: line 7: column time_s: '0.x' is not a number").
+class TableReader {
+ public:
+  TableReader(const std::string& header, std::string fileName, std::vector<std::string> arenaNames);
+  tracking::FrameRecord record(const std::string& line, std::int64_t lineNumber) const;
+
+ private:
+  std::string fileName_;
+  std::vector<std::string> arenaNames_;
+  std::vector<int> index_;  // position of each needed column in a line
+};
+
+// The fields of one CSV line (RFC 4180 quoting, without line breaks in fields).
+std::vector<std::string> csvFields(const std::string& line);
 
 }  // namespace tressel::behaviour

@@ -50,7 +50,7 @@ TEST(Table, BaseColumnsAndMissingPoints) {
       ++points;
     }
   }
-  EXPECT_EQ(points, 2 * 8);
+  EXPECT_EQ(points, 2 * 10);
   EXPECT_EQ(lines[7].rfind("5,0.166667,no_animal,0,", 0), 0u) << lines[7];
   // Frame 8: nose at the true head (x + 20), the analysis's nose (x - 20) kept raw.
   EXPECT_NE(lines[10].find("8,0.266667,ok,1200,108,100,128,100,88,100,"), std::string::npos) << lines[10];
@@ -125,4 +125,54 @@ TEST(Input, BadFilesAndOptions) {
   EXPECT_THROW(behaviour.push(record(0, elsewhere), rows), BehaviourError);
   behaviour.push(record(3, Pose()), rows);
   EXPECT_THROW(behaviour.push(record(3, Pose()), rows), BehaviourError);
+}
+
+// A table read back gives the tracker's records again: measuring them once
+// more writes the same table, corrections included.
+TEST(Table, ReadBackMeasuresTheSame) {
+  std::vector<Pose> poses;
+  for (int i = 0; i < 90; ++i) {
+    Pose p;
+    p.x = 100 + 2 * i;
+    p.y = 150 + (i % 7);
+    p.reversed = i >= 30 && i < 33;
+    p.tail = !(i >= 50 && i < 60);
+    p.swapEnds = i % 2 == 0;
+    p.present = i != 70;
+    p.change = i % 3 == 0 ? -1 : 5 * i;
+    poses.push_back(p);
+  }
+  auto table = [](const std::vector<FrameRecord>& records) {
+    BehaviourOptions options;
+    options.interpolate = 2;
+    Behaviour behaviour(options, frame400());
+    std::ostringstream out;
+    RowWriter writer(out, TableFormat::csv, behaviour.columns());
+    writer.header();
+    std::vector<BehaviourRow> rows;
+    for (const FrameRecord& r : records) behaviour.push(r, rows);
+    behaviour.finish(rows);
+    for (const BehaviourRow& row : rows) writer.row(row);
+    return out.str();
+  };
+  std::vector<FrameRecord> records;
+  for (int i = 0; i < 90; ++i) {
+    records.push_back(record(i, poses[i]));
+    records.back().time = 0.04 * i;  // times that six decimals hold exactly
+  }
+  const std::string first = table(records);
+  std::istringstream in(first);
+  std::string header, line;
+  std::getline(in, header);
+  const tressel::behaviour::TableReader reader(header, "table.csv", {});
+  std::vector<FrameRecord> again;
+  for (std::int64_t n = 2; std::getline(in, line); ++n) again.push_back(reader.record(line, n));
+  EXPECT_EQ(table(again), first);
+  EXPECT_NE(first.find(",reversed,"), std::string::npos);
+  try {
+    reader.record("3,0.x,ok", 9);
+    ADD_FAILURE();
+  } catch (const BehaviourError& e) {
+    EXPECT_EQ(std::string(e.what()), "table.csv: line 9: column time_s: '0.x' is not a number");
+  }
 }
