@@ -23,8 +23,10 @@ class Parser {
   }
 
  private:
-  [[noreturn]] void fail(const std::string& message) const {
-    throw JsonError("line " + std::to_string(line_) + ", column " + std::to_string(pos_ - lineStart_ + 1) + ": " +
+  [[noreturn]] void fail(const std::string& message) const { failAt(pos_, message); }
+  // `at` must be on the current line.
+  [[noreturn]] void failAt(std::size_t at, const std::string& message) const {
+    throw JsonError("line " + std::to_string(line_) + ", column " + std::to_string(at - lineStart_ + 1) + ": " +
                     message);
   }
 
@@ -66,9 +68,10 @@ class Parser {
       for (;;) {
         skipSpace();
         if (peek() != '"') fail("expected a member name in double quotes");
+        const std::size_t keyStart = pos_;
         std::string key = parseString();
         for (const auto& member : value.members) {
-          if (member.first == key) fail("duplicate member \"" + key + "\"");
+          if (member.first == key) failAt(keyStart, "duplicate member \"" + key + "\"");
         }
         skipSpace();
         expect(':', "':'");
@@ -194,7 +197,7 @@ class Parser {
       if (atEnd()) fail("unterminated string");
       const char c = text_[pos_++];
       if (c == '"') return out;
-      if (static_cast<unsigned char>(c) < 0x20) fail("control character in a string");
+      if (static_cast<unsigned char>(c) < 0x20) failAt(pos_ - 1, "control character in a string");
       if (c != '\\') {
         out += c;
         continue;

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "behaviour/Json.h"
 #include "records.h"
 
 using namespace behaviour_test;
@@ -174,5 +175,37 @@ TEST(Table, ReadBackMeasuresTheSame) {
     ADD_FAILURE();
   } catch (const BehaviourError& e) {
     EXPECT_EQ(std::string(e.what()), "table.csv: line 9: column time_s: '0.x' is not a number");
+  }
+}
+
+// The JSON reader is strict, and deep nesting is refused rather than
+// overflowing the stack.
+TEST(Input, StrictJson) {
+  using tressel::behaviour::JsonError;
+  using tressel::behaviour::parseJson;
+  struct Case {
+    std::string text;
+    const char* message;  // nullptr: accepted
+  };
+  const std::vector<Case> cases = {
+      {R"({"a": [1, -2.5e3, true, null, "x\u00e9\ud83d\ude00"]})", nullptr},
+      {R"({"a": 1, "a": 2})", "line 1, column 10: duplicate member \"a\""},
+      {"[1, 2,]", "line 1, column 7: expected a JSON value"},
+      {"{\"a\":\n 01}", "line 2, column 3: expected ',' or '}'"},
+      {R"(["\ud83d"])", "line 1, column 9: unpaired surrogate"},
+      {"[1] [2]", "line 1, column 5: unexpected text after the JSON value"},
+      {"\"tab\there\"", "line 1, column 5: control character in a string"},
+      {std::string(100000, '['), "line 1, column 66: nested too deeply"},
+  };
+  for (const Case& c : cases) {
+    try {
+      const auto value = parseJson(c.text);
+      EXPECT_EQ(c.message, nullptr) << c.text.substr(0, 40);
+      if (!c.message) {
+        EXPECT_EQ(value.find("a")->items[4].string, "x\xC3\xA9\xF0\x9F\x98\x80");
+      }
+    } catch (const JsonError& e) {
+      EXPECT_STREQ(e.what(), c.message ? c.message : "") << c.text.substr(0, 40);
+    }
   }
 }
