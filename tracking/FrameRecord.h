@@ -30,7 +30,16 @@ enum class FrameStatus : std::uint8_t {
 };
 
 // "ok", "no_tail", "no_animal", "odd_size", "decode_error": the table's spelling.
-const char* statusName(FrameStatus status);
+inline const char* statusName(FrameStatus status) {
+  switch (status) {
+    case FrameStatus::ok: return "ok";
+    case FrameStatus::noTail: return "no_tail";
+    case FrameStatus::noAnimal: return "no_animal";
+    case FrameStatus::oddSize: return "odd_size";
+    case FrameStatus::decodeError: return "decode_error";
+  }
+  return "";
+}
 
 struct FrameRecord {
   std::int64_t frame = 0;  // index in the source, from 0
