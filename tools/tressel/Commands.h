@@ -1,4 +1,4 @@
-// The three commands of `tressel`. Each returns the exit status: 0, or 1
+// The commands of `tressel`. Each returns the exit status: 0, or 1
 // when a file could not be read, analysed or written.
 #pragma once
 
@@ -13,6 +13,7 @@ namespace tressel_tool {
 int runAnalyze(const Options& options);
 int runBorder(const Options& options);
 int runDraw(const Options& options);
+int runTrack(const Options& options);
 
 inline InputOptions inputOptions(const Options& o) { return InputOptions{o.points, o.allComponents, o.threshold}; }
 

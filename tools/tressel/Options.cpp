@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iterator>
+#include <optional>
 
 #include "capi/parameters.h"
 
@@ -11,13 +13,14 @@ namespace {
 const char kMainUsage[] = "Usage: tressel COMMAND [OPTIONS] FILE...\n";
 
 const char kMainHelp[] =
-    "Finds the tail, body centre and nose of an animal's silhouette seen from\n"
-    "above, in mask images (PNG, PBM, PGM, PPM) or in points files.\n"
+    "Finds the tail, body centre and nose of an animal seen from above: in every\n"
+    "frame of a video, or in mask images (PNG, PBM, PGM, PPM) or points files.\n"
     "\n"
     "Commands:\n"
     "  analyze FILE...        one row of results per file\n"
     "  border FILE            the silhouette's cleaned contour, one \"x y\" per line\n"
     "  draw FILE --out PNG    a picture of the analysis over the mask\n"
+    "  track VIDEO            follow the animal through a recording: one row per frame\n"
     "\n"
     "  tressel COMMAND --help   options of a command\n"
     "  tressel --version        library version\n"
@@ -79,6 +82,8 @@ std::string commandHelp(Command command) {
              "per line.\n"
              "\n" +
              std::string(kInputHelp);
+    case Command::track:
+      return trackHelp() + "\n" + parametersHelp();
     case Command::draw:
       return "Usage: tressel draw [OPTIONS] FILE --out PNG\n"
              "\n"
@@ -100,6 +105,7 @@ const char* commandName(Command command) {
     case Command::analyze: return "analyze";
     case Command::border: return "border";
     case Command::draw: return "draw";
+    case Command::track: return "track";
   }
   return "";
 }
@@ -109,6 +115,7 @@ std::string usageLine(Command command) {
     case Command::analyze: return "Usage: tressel analyze [OPTIONS] FILE...\n";
     case Command::border: return "Usage: tressel border [OPTIONS] FILE\n";
     case Command::draw: return "Usage: tressel draw [OPTIONS] FILE --out PNG\n";
+    case Command::track: return "Usage: tressel track [OPTIONS] VIDEO|FOLDER|IMAGES...|-\n";
   }
   return kMainUsage;
 }
@@ -153,6 +160,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     o.command = Command::border;
   } else if (first == "draw") {
     o.command = Command::draw;
+  } else if (first == "track") {
+    o.command = Command::track;
   } else {
     return usageError("unknown command '" + first + "'", kMainUsage, "tressel --help");
   }
@@ -206,7 +215,15 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
 
     const bool analyses = o.command != Command::border;
     std::string problem;
-    if (name == "--all-components") {
+    const std::optional<std::string> trackProblem =
+        o.command == Command::track ? parseTrackOption(name, takeValue, value, o) : std::nullopt;
+    const bool parameterOption = std::any_of(std::begin(tressel::parameterFields), std::end(tressel::parameterFields),
+                                             [&](const tressel::ParameterField& p) { return name == tressel::optionName(p); });
+    if (trackProblem) {
+      problem = *trackProblem;
+    } else if (o.command == Command::track && !parameterOption) {
+      return fail("unknown option '" + name + "'");
+    } else if (name == "--all-components") {
       if (!flag(o.allComponents)) problem = "option --all-components takes no value";
     } else if (name == "--points") {
       if (!flag(o.points)) problem = "option --points takes no value";
@@ -238,12 +255,18 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
       }
       if (parameter == nullptr) return fail("unknown option '" + name + "'");
       problem = number(-1000000, 1000000, o.params.*parameter->field);
+      o.track.parameters = tressel::analysisParameters(o.params);
     }
     if (!problem.empty()) return fail(problem);
   }
 
   if (o.files.empty()) return fail("no input file given");
-  if (o.command != Command::analyze && o.files.size() > 1) return fail("only one input file may be given");
+  if (o.command == Command::track) {
+    o.track.inputs = o.files;
+    o.track.parameters = tressel::analysisParameters(o.params);
+  } else if (o.command != Command::analyze && o.files.size() > 1) {
+    return fail("only one input file may be given");
+  }
   if (o.command == Command::draw && o.out.empty()) return fail("option --out PNG is required");
   return result;
 }

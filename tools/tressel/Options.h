@@ -1,14 +1,17 @@
 // The command line of `tressel`: the command, its files and its options.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "tracker/Session.h"
 #include "tressel/tressel_c.h"
 
 namespace tressel_tool {
 
-enum class Command { analyze, border, draw };
+enum class Command { analyze, border, draw, track };
 enum class Format { automatic, csv, json, table };
 
 struct Options {
@@ -22,6 +25,7 @@ struct Options {
   int jobs = 1;
   std::string out;
   int scale = 1;
+  tressel::tracker::TrackOptions track;  // the track command's input, background, animal and measures
 };
 
 // What the command line asks for. `text` is the help or version text to
@@ -33,5 +37,12 @@ struct ParsedCommandLine {
 };
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
+
+// The track command's own options (trackOptions.cpp): nothing when `name` is
+// not one of them, else "" or the problem with its value. `takeValue`
+// fetches the option's value into `value`.
+std::optional<std::string> parseTrackOption(const std::string& name, const std::function<bool()>& takeValue, const std::string& value,
+                             Options& options);
+std::string trackHelp();
 
 }  // namespace tressel_tool

@@ -1,0 +1,331 @@
+#include "tracker/Session.h"
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+#include <utility>
+
+#include "behaviour/Json.h"
+#include "capi/parameters.h"
+#include "image/png.h"
+#include "image/readImage.h"
+
+namespace tressel::tracker {
+namespace {
+
+using behaviour::jsonNumber;
+using behaviour::jsonQuoted;
+
+std::string sizeText(int width, int height) { return std::to_string(width) + "x" + std::to_string(height); }
+
+// The frames held first (a stream's start, sampled for the background), then
+// the rest of the source; frames before `start` are passed over.
+class HeldThenRest : public video::FrameSource {
+ public:
+  HeldThenRest(std::vector<video::Frame>& held, video::FrameSource& rest, double start)
+      : held_(held), rest_(rest), start_(start) {}
+  const video::SourceInfo& info() const override { return rest_.info(); }
+  bool next(video::Frame& frame) override {
+    for (;;) {
+      if (next_ < held_.size()) {
+        frame = std::move(held_[next_++]);
+        if (next_ == held_.size()) held_.clear();
+      } else {
+        next_ = held_.size();
+        if (!rest_.next(frame)) return false;
+      }
+      if (frame.time >= start_) return true;
+    }
+  }
+  void seekExact(double t) override { rest_.seekExact(t); }
+  void seekKey(double t) override { rest_.seekKey(t); }
+  std::vector<double> keyframeTimes() const override { return rest_.keyframeTimes(); }
+
+ private:
+  std::vector<video::Frame>& held_;
+  video::FrameSource& rest_;
+  double start_;
+  std::size_t next_ = 0;
+};
+
+tracking::Rect boundsRect(const behaviour::Shape& shape, int width, int height) {
+  const behaviour::Bounds b = shape.bounds();
+  const int x0 = std::clamp(static_cast<int>(std::floor(b.minX)), 0, width);
+  const int y0 = std::clamp(static_cast<int>(std::floor(b.minY)), 0, height);
+  const int x1 = std::clamp(static_cast<int>(std::ceil(b.maxX)), 0, width);
+  const int y1 = std::clamp(static_cast<int>(std::ceil(b.maxY)), 0, height);
+  return tracking::Rect{x0, y0, x1 - x0, y1 - y0};
+}
+
+tracking::Rect intersect(const tracking::Rect& a, const tracking::Rect& b) {
+  const int x0 = std::max(a.x, b.x), y0 = std::max(a.y, b.y);
+  const int x1 = std::min(a.x + a.width, b.x + b.width), y1 = std::min(a.y + a.height, b.y + b.height);
+  return tracking::Rect{x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0)};
+}
+
+std::string rectJson(const tracking::Rect& r) {
+  return "[" + std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.width) + "," +
+         std::to_string(r.height) + "]";
+}
+
+void checkOptions(const TrackOptions& o) {
+  auto fail = [](const std::string& message) { throw SessionError(message); };
+  if (o.inputs.empty()) fail("no input given");
+  if (o.jobs < 1 || o.jobs > 256) fail("--jobs must be 1 to 256");
+  if (!(o.start >= 0)) fail("--start must be 0 or more seconds");
+  if (!(o.end > o.start)) fail("--end must come after --start");
+  if (o.backgroundSamples < 3 || o.backgroundSamples > 1001) fail("--background-samples must be 3 to 1001");
+  if (o.threshold && (*o.threshold < 1 || *o.threshold > 254)) fail("--threshold must be 1 to 254");
+  if (o.open < 0 || o.open > 50) fail("--open must be 0 to 50");
+  if (o.roi && (o.roi->width <= 0 || o.roi->height <= 0 || o.roi->x < 0 || o.roi->y < 0)) {
+    fail("--roi needs x,y,w,h with x, y >= 0 and w, h > 0");
+  }
+  const std::string behaviour = behaviour::checkBehaviourOptions(o.behaviour);
+  if (!behaviour.empty()) fail(behaviour);
+}
+
+}  // namespace
+
+Session::Session(TrackOptions options) : options_(std::move(options)) {
+  checkOptions(options_);
+  try {
+    source_ = video::openInput(options_.inputs, options_.input);
+  } catch (const video::SourceError& e) {
+    throw SessionError(e.what());
+  }
+  const video::SourceInfo& info = source_->info();
+  if (info.width <= 0 || info.height <= 0) throw SessionError(info.name + ": the frames' size is not known");
+  if (options_.roi) {
+    const tracking::Rect whole{0, 0, info.width, info.height};
+    if (intersect(*options_.roi, whole).width != options_.roi->width ||
+        intersect(*options_.roi, whole).height != options_.roi->height) {
+      throw SessionError("--roi " + rectJson(*options_.roi) + " reaches outside the " +
+                         sizeText(info.width, info.height) + " frame");
+    }
+  }
+  try {
+    const tracking::Rect* roi = options_.roi ? &*options_.roi : nullptr;
+    behaviour::RegionOfInterest region;
+    if (roi != nullptr) region = behaviour::RegionOfInterest{roi->x, roi->y, roi->width, roi->height};
+    arenas_ = behaviour::resolveArenas(options_.behaviour, info.width, info.height, roi != nullptr ? &region : nullptr);
+    behaviour_ = std::make_unique<behaviour::Behaviour>(options_.behaviour, arenas_);
+  } catch (const behaviour::BehaviourError& e) {
+    throw SessionError(e.what());
+  }
+  setup_.parameters = options_.parameters;
+  prepareBackground();
+  if (options_.start > 0 && info.seekable && held_.empty()) {
+    try {
+      source_->seekExact(options_.start);
+    } catch (const video::SourceError& e) {
+      throw SessionError(e.what());
+    }
+  }
+}
+
+Session::~Session() = default;
+
+const video::SourceInfo& Session::source() const { return source_->info(); }
+
+void Session::prepareBackground() {
+  const video::SourceInfo& info = source_->info();
+  const double end = info.duration > 0 ? std::min(options_.end, info.duration) : options_.end;
+  std::vector<video::Frame> samples;
+  try {
+    if (info.seekable && std::isfinite(end) && end > options_.start) {
+      // A second reader, so that the first stays at the start.
+      std::unique_ptr<video::FrameSource> sampler = video::openInput(options_.inputs, options_.input);
+      samples = tracking::sampleFrames(*sampler, options_.start, end, options_.backgroundSamples);
+      backgroundSource_ = "median of " + std::to_string(samples.size()) + " frames from " + jsonNumber(options_.start) +
+                          " s to " + jsonNumber(end) + " s";
+    } else {
+      // A stream: its first frames are held, sampled, and tracked afterwards.
+      const std::size_t frameBytes = static_cast<std::size_t>(info.width) * info.height;
+      const std::size_t most = std::max<std::size_t>(options_.backgroundSamples, streamBackgroundBytes / frameBytes);
+      video::Frame frame;
+      while (held_.size() < most && source_->next(frame)) {
+        if (frame.time >= options_.end) break;
+        if (frame.time < options_.start) continue;
+        const bool enough = !held_.empty() && frame.time - held_.front().time >= streamBackgroundSeconds;
+        held_.push_back(std::move(frame));
+        if (enough) break;
+      }
+      const std::size_t n = std::min<std::size_t>(held_.size(), options_.backgroundSamples);
+      for (std::size_t i = 0; i < n; ++i) {
+        const video::Frame& f = held_[(2 * i + 1) * held_.size() / (2 * n)];
+        if (f.ok()) samples.push_back(f);
+      }
+      backgroundSource_ = "median of " + std::to_string(samples.size()) + " of the first " +
+                          std::to_string(held_.size()) + " frames";
+    }
+  } catch (const video::SourceError& e) {
+    throw SessionError(e.what());
+  }
+  if (samples.empty()) throw SessionError(info.name + ": no frame could be decoded to learn the background from");
+
+  if (!options_.backgroundImage.empty()) {
+    const tressel_image::GreyResult picture = tressel_image::readGreyFile(options_.backgroundImage);
+    if (!picture.ok()) throw SessionError(options_.backgroundImage + ": " + picture.error);
+    if (picture.image.width != info.width || picture.image.height != info.height) {
+      throw SessionError(options_.backgroundImage + ": the background is " +
+                         sizeText(picture.image.width, picture.image.height) + ", the frames are " +
+                         sizeText(info.width, info.height));
+    }
+    setup_.background.width = picture.image.width;
+    setup_.background.height = picture.image.height;
+    setup_.background.pixels = picture.image.pixels;
+    backgroundSource_ = options_.backgroundImage;
+  } else {
+    setup_.background =
+        tracking::medianBackground(samples, options_.roi.value_or(tracking::Rect{}), std::vector<std::uint8_t>{});
+  }
+  calibrateArenas(samples);
+
+  if (!options_.saveBackground.empty()) {
+    tressel_image::RgbImage picture;
+    picture.width = setup_.background.width;
+    picture.height = setup_.background.height;
+    for (std::uint8_t v : setup_.background.pixels) picture.pixels.insert(picture.pixels.end(), {v, v, v});
+    const std::string error = tressel_image::writePng(options_.saveBackground, picture);
+    if (!error.empty()) throw SessionError(options_.saveBackground + ": " + error);
+  }
+}
+
+void Session::calibrateArenas(const std::vector<video::Frame>& samples) {
+  const int width = setup_.background.width, height = setup_.background.height;
+  std::vector<std::uint8_t> arenaMask;
+  if (!options_.arenaMaskImage.empty()) {
+    const tressel_image::GreyResult picture = tressel_image::readGreyFile(options_.arenaMaskImage);
+    if (!picture.ok()) throw SessionError(options_.arenaMaskImage + ": " + picture.error);
+    if (picture.image.width != width || picture.image.height != height) {
+      throw SessionError(options_.arenaMaskImage + ": the arena mask is " +
+                         sizeText(picture.image.width, picture.image.height) + ", the frames are " +
+                         sizeText(width, height));
+    }
+    arenaMask = picture.image.pixels;
+  }
+  const tracking::Rect whole = options_.roi.value_or(tracking::Rect{0, 0, width, height});
+
+  for (const behaviour::Arena& arena : arenas_) {
+    tracking::CalibrationRequest request;
+    request.polarity = options_.polarity;
+    request.threshold = options_.threshold;
+    request.base.roi = intersect(boundsRect(arena.shape, width, height), whole);
+    request.base.openRadius = options_.open;
+    if (request.base.roi.empty()) throw SessionError("arena \"" + arena.name + "\" lies outside the frame");
+    // A shape that is not a plain rectangle, or a given mask, limits the
+    // arena pixel by pixel.
+    if (arena.shape.kind != behaviour::Shape::Kind::rectangle || !arenaMask.empty()) {
+      request.base.arenaMask.assign(static_cast<std::size_t>(width) * height, 0);
+      const tracking::Rect& r = request.base.roi;
+      for (int y = r.y; y < r.y + r.height; ++y) {
+        for (int x = r.x; x < r.x + r.width; ++x) {
+          const std::size_t i = static_cast<std::size_t>(y) * width + x;
+          const bool inside = arena.shape.contains(x, y) && (arenaMask.empty() || arenaMask[i] != 0);
+          request.base.arenaMask[i] = inside ? 1 : 0;
+        }
+      }
+    }
+    tracking::Calibration c = tracking::calibrate(samples, setup_.background, request);
+    for (std::string& w : c.warnings) {
+      warnings_.push_back(arenas_.size() > 1 ? "arena \"" + arena.name + "\": " + w : w);
+    }
+    tracking::ArenaSetup a;
+    a.name = arena.name;
+    a.segmentation = c.settings;
+    a.minArea = c.minArea;
+    a.maxArea = c.typicalArea > 0 ? c.maxArea : std::numeric_limits<std::int64_t>::max();
+    setup_.arenas.push_back(std::move(a));
+    calibrations_.push_back(std::move(c));
+  }
+}
+
+std::string Session::settingsJson() const {
+  const video::SourceInfo& info = source_->info();
+  std::ostringstream j;
+  j << "{\"tool\":\"tressel track\",\"version\":" << jsonQuoted(tressel_version()) << ",\"input\":[";
+  for (std::size_t i = 0; i < options_.inputs.size(); ++i) j << (i ? "," : "") << jsonQuoted(options_.inputs[i]);
+  j << "],\"format\":" << jsonQuoted(info.format) << ",\"codec\":" << jsonQuoted(info.codec)
+    << ",\"pixel_format\":" << jsonQuoted(info.pixelFormat) << ",\"width\":" << info.width
+    << ",\"height\":" << info.height << ",\"frame_rate\":" << jsonNumber(info.frameRate)
+    << ",\"start_s\":" << jsonNumber(options_.start) << ",\"end_s\":" << jsonNumber(options_.end)
+    << ",\"background\":" << jsonQuoted(backgroundSource_)
+    << ",\"roi\":" << (options_.roi ? rectJson(*options_.roi) : "null")
+    << ",\"arena_mask\":" << (options_.arenaMaskImage.empty() ? "null" : jsonQuoted(options_.arenaMaskImage))
+    << ",\"arenas\":[";
+  for (std::size_t i = 0; i < calibrations_.size(); ++i) {
+    const tracking::Calibration& c = calibrations_[i];
+    const tracking::SegmentationSettings& s = c.settings;
+    j << (i ? "," : "") << "{\"name\":" << jsonQuoted(arenas_[i].name) << ",\"region\":" << rectJson(s.roi)
+      << ",\"animal\":" << jsonQuoted(tracking::polarityName(s.polarity))
+      << ",\"animal_learnt\":" << (c.polarityLearnt ? "true" : "false") << ",\"threshold\":" << s.threshold
+      << ",\"threshold_learnt\":" << (c.thresholdLearnt ? "true" : "false") << ",\"noise\":" << jsonNumber(c.noise)
+      << ",\"contrast\":" << jsonNumber(c.contrast) << ",\"typical_area_px\":" << c.typicalArea
+      << ",\"area_gate_px\":[" << c.minArea << "," << c.maxArea << "],\"open\":" << s.openRadius
+      << ",\"coarse_step\":" << s.coarseStep << ",\"samples\":" << c.samples
+      << ",\"samples_with_animal\":" << c.samplesWithAnimal << "}";
+  }
+  j << "],\"parameters\":{";
+  bool first = true;
+  for (const ParameterField& f : parameterFields) {
+    j << (first ? "" : ",") << jsonQuoted(f.name) << ":" << options_.parameters.*f.analysisField;
+    first = false;
+  }
+  j << "},\"jobs\":" << options_.jobs << ",\"behaviour\":" << behaviour::behaviourOptionsJson(options_.behaviour)
+    << "}";
+  return j.str();
+}
+
+std::vector<std::string> Session::headerLines() const {
+  const video::SourceInfo& info = source_->info();
+  std::vector<std::string> lines;
+  std::string inputs;
+  for (const std::string& in : options_.inputs) inputs += (inputs.empty() ? "" : " ") + in;
+  lines.push_back(std::string("tressel track ") + tressel_version());
+  lines.push_back("input: " + inputs + " (" + info.format + ", " + info.codec + ", " +
+                  sizeText(info.width, info.height) + ", " + jsonNumber(info.frameRate) + " frames/s)");
+  lines.push_back("background: " + backgroundSource_);
+  for (std::size_t i = 0; i < calibrations_.size(); ++i) {
+    const tracking::Calibration& c = calibrations_[i];
+    std::string line = calibrations_.size() > 1 ? "arena " + arenas_[i].name + ": " : "";
+    line += "region " + rectJson(c.settings.roi) + ", animal " + tracking::polarityName(c.settings.polarity) +
+            (c.polarityLearnt ? " (learnt)" : "") + ", threshold " + std::to_string(c.settings.threshold) +
+            (c.thresholdLearnt ? " (learnt)" : "") + ", area gate " + std::to_string(c.minArea) + ".." +
+            std::to_string(c.maxArea) + " px";
+    lines.push_back(line);
+  }
+  std::string parameters = "parameters:";
+  for (const ParameterField& f : parameterFields) {
+    parameters += std::string(" ") + f.name + "=" + std::to_string(options_.parameters.*f.analysisField);
+  }
+  lines.push_back(parameters);
+  lines.push_back("settings: " + settingsJson());
+  return lines;
+}
+
+RunResult Session::run(const DeliverRows& deliver, const std::atomic<bool>* stop) {
+  if (ran_) throw SessionError("a session tracks once");
+  ran_ = true;
+  HeldThenRest frames(held_, *source_, options_.start);
+  tracking::LoopSettings settings;
+  settings.jobs = options_.jobs;
+  settings.stop = stop;
+  settings.end = options_.end;
+  RunResult result;
+  std::vector<behaviour::BehaviourRow> rows;
+  auto hand = [&] {
+    if (rows.empty()) return;
+    result.rows += static_cast<std::int64_t>(rows.size());
+    deliver(rows);
+    rows.clear();
+  };
+  result.loop = tracking::trackSource(frames, setup_, settings, [&](std::vector<tracking::FrameRecord>& records) {
+    for (tracking::FrameRecord& r : records) behaviour_->push(std::move(r), rows);
+    hand();
+  });
+  behaviour_->finish(rows);
+  hand();
+  return result;
+}
+
+}  // namespace tressel::tracker

@@ -1,0 +1,120 @@
+// One tracking run, from the input's name to finished rows: the part that
+// `tressel track`, the tracker's C interface and so Python share.
+//
+//   TrackOptions options;
+//   options.inputs = {"mouse.mp4"};
+//   Session session(options);                 // opens, estimates the background, learns the thresholds
+//   for (const std::string& w : session.warnings()) warn(w);
+//   RowWriter writer(out, TableFormat::csv, session.columns());
+//   writer.header(session.headerLines());
+//   RunResult r = session.run([&](const std::vector<behaviour::BehaviourRow>& rows) {
+//     for (const auto& row : rows) writer.row(row);
+//     writer.flush();
+//   });
+//   std::string summary = behaviour::summaryJson(session.summary(), session.settingsJson());
+//
+// Everything that can be wrong with the input or the options is found by the
+// constructor and thrown as SessionError, one line naming the file and the
+// fault; run() reports a source that fails midway in its result, after the
+// rows of every frame before.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "analysis/CTailAnalyzer.h"
+#include "behaviour/Behaviour.h"
+#include "behaviour/Summary.h"
+#include "behaviour/Table.h"
+#include "tracking/Background.h"
+#include "tracking/Tracker.h"
+#include "video/Input.h"
+
+namespace tressel::tracker {
+
+class SessionError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct TrackOptions {
+  std::vector<std::string> inputs;  // a video, a folder of images, image files, or "-" (raw grey frames)
+  video::InputOptions input;        // --fps, --size, decoding threads
+  double start = 0;                 // seconds
+  double end = std::numeric_limits<double>::infinity();
+
+  std::string backgroundImage;      // --background: a picture of the empty arena
+  std::string saveBackground;       // --save-background: PNG
+  int backgroundSamples = tracking::defaultBackgroundSamples;
+
+  std::optional<tracking::Polarity> polarity;  // --animal; learnt when empty
+  std::optional<int> threshold;                // --threshold; learnt when empty
+  std::optional<tracking::Rect> roi;           // --roi x,y,w,h
+  std::string arenaMaskImage;                  // --arena-mask: non-zero where the animal can be
+  int open = 0;                                // --open K
+
+  AnalysisParameters parameters;
+  int jobs = 1;
+  behaviour::BehaviourOptions behaviour;
+};
+
+// How long the background waits for a stream that cannot be sought: the
+// first frames, up to this many seconds and this many bytes, are held and
+// sampled, then tracked.
+constexpr double streamBackgroundSeconds = 20;
+constexpr std::size_t streamBackgroundBytes = std::size_t{128} << 20;
+
+struct RunResult {
+  tracking::LoopResult loop;
+  std::int64_t rows = 0;
+};
+
+using DeliverRows = std::function<void(const std::vector<behaviour::BehaviourRow>& rows)>;
+
+class Session {
+ public:
+  explicit Session(TrackOptions options);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  const video::SourceInfo& source() const;
+  const std::vector<std::string>& warnings() const { return warnings_; }
+  const std::vector<tracking::Calibration>& calibrations() const { return calibrations_; }  // one per arena
+  const std::string& backgroundSource() const { return backgroundSource_; }
+  const tracking::TrackerSetup& setup() const { return setup_; }
+  const std::vector<behaviour::Column>& columns() const { return behaviour_->columns(); }
+
+  // Everything needed to reproduce the table, as a JSON object, and the
+  // same as "# key: value" lines for a CSV header (without the "# ").
+  std::string settingsJson() const;
+  std::vector<std::string> headerLines() const;
+
+  // Tracks from --start to --end; `deliver` gets the finished rows in frame
+  // order, on the calling thread. Once only.
+  RunResult run(const DeliverRows& deliver, const std::atomic<bool>* stop = nullptr);
+  const behaviour::Summary& summary() const { return behaviour_->summary(); }  // after run()
+
+ private:
+  void prepareBackground();
+  void calibrateArenas(const std::vector<video::Frame>& samples);
+
+  TrackOptions options_;
+  std::unique_ptr<video::FrameSource> source_;
+  std::vector<video::Frame> held_;  // a stream's first frames, tracked before the rest
+  std::vector<behaviour::Arena> arenas_;
+  std::vector<tracking::Calibration> calibrations_;
+  tracking::TrackerSetup setup_;
+  std::unique_ptr<behaviour::Behaviour> behaviour_;
+  std::string backgroundSource_;
+  std::vector<std::string> warnings_;
+  bool ran_ = false;
+};
+
+}  // namespace tressel::tracker
