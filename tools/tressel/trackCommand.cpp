@@ -83,9 +83,13 @@ int runTrack(const Options& options) {
     return 1;
   };
 
+  // A table in a file keeps the background beside it, for the report's
+  // pictures and for tracking again with --background.
+  tressel::tracker::TrackOptions track = options.track;
+  if (!options.out.empty() && track.saveBackground.empty()) track.saveBackground = options.out + ".background.png";
   std::unique_ptr<tressel::tracker::Session> session;
   try {
-    session = std::make_unique<tressel::tracker::Session>(options.track);
+    session = std::make_unique<tressel::tracker::Session>(track);
   } catch (const std::exception& e) {
     return fail(e.what());
   }

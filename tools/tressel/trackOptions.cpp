@@ -158,8 +158,9 @@ std::string trackHelp() {
          "Output:\n"
          "  --out FILE             the table (default: standard output); the settings\n"
          "                         go beside it in FILE.json, the summary in\n"
-         "                         FILE.summary.json and FILE.summary.csv; the file\n"
-         "                         is written as FILE.partial and renamed when complete\n"
+         "                         FILE.summary.json and FILE.summary.csv, the\n"
+         "                         background in FILE.background.png; the table is\n"
+         "                         written as FILE.partial and renamed when complete\n"
          "  --format csv|json      CSV with a \"# \" header (default) or JSON lines\n"
          "\n" +
          tressel::behaviour::behaviourOptionsHelp() +
