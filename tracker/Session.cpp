@@ -94,27 +94,9 @@ Session::Session(TrackOptions options) : options_(std::move(options)) {
     throw SessionError(e.what());
   }
   const video::SourceInfo& info = source_->info();
-  if (info.width <= 0 || info.height <= 0) throw SessionError(info.name + ": the frames' size is not known");
-  if (options_.roi) {
-    const tracking::Rect whole{0, 0, info.width, info.height};
-    if (intersect(*options_.roi, whole).width != options_.roi->width ||
-        intersect(*options_.roi, whole).height != options_.roi->height) {
-      throw SessionError("--roi " + rectJson(*options_.roi) + " reaches outside the " +
-                         sizeText(info.width, info.height) + " frame");
-    }
-  }
-  try {
-    const tracking::Rect* roi = options_.roi ? &*options_.roi : nullptr;
-    behaviour::RegionOfInterest region;
-    if (roi != nullptr) region = behaviour::RegionOfInterest{roi->x, roi->y, roi->width, roi->height};
-    arenas_ = behaviour::resolveArenas(options_.behaviour, info.width, info.height, roi != nullptr ? &region : nullptr);
-    behaviour_ = std::make_unique<behaviour::Behaviour>(options_.behaviour, arenas_);
-  } catch (const behaviour::BehaviourError& e) {
-    throw SessionError(e.what());
-  }
-  setup_.parameters = options_.parameters;
-  prepareBackground();
-  if (options_.start > 0 && info.seekable && held_.empty()) {
+  prepare(info.width, info.height);
+  sampleSource();
+  if (options_.start > 0 && info.seekable && streamStart_.empty()) {
     try {
       source_->seekExact(options_.start);
     } catch (const video::SourceError& e) {
@@ -123,11 +105,64 @@ Session::Session(TrackOptions options) : options_(std::move(options)) {
   }
 }
 
+Session::Session(TrackOptions options, int width, int height, const std::vector<video::Frame>& samples)
+    : options_(std::move(options)) {
+  if (options_.inputs.empty()) options_.inputs = {"frames"};
+  checkOptions(options_);
+  pushedInfo_.name = options_.inputs.front();
+  pushedInfo_.format = "frames";
+  pushedInfo_.codec = "none";
+  pushedInfo_.width = width;
+  pushedInfo_.height = height;
+  prepare(width, height);
+  for (const video::Frame& f : samples) {
+    if (f.ok() && (f.width != width || f.height != height)) {
+      throw SessionError("a background sample is " + sizeText(f.width, f.height) + ", the frames are " +
+                         sizeText(width, height));
+    }
+  }
+  backgroundSource_ = "median of " + std::to_string(samples.size()) + " frames given";
+  prepareBackground(samples);
+  pushTracker_ = std::make_unique<tracking::FrameTracker>(setup_);
+}
+
 Session::~Session() = default;
 
-const video::SourceInfo& Session::source() const { return source_->info(); }
+const video::SourceInfo& Session::source() const { return source_ ? source_->info() : pushedInfo_; }
 
-void Session::prepareBackground() {
+// What needs only the frames' size: the arenas and the measures.
+void Session::prepare(int width, int height) {
+  const std::string name = options_.inputs.front();
+  if (width <= 0 || height <= 0) throw SessionError(name + ": the frames' size is not known");
+  if (options_.roi) {
+    const tracking::Rect whole{0, 0, width, height};
+    const tracking::Rect inside = intersect(*options_.roi, whole);
+    if (inside.width != options_.roi->width || inside.height != options_.roi->height) {
+      throw SessionError("--roi " + rectJson(*options_.roi) + " reaches outside the " + sizeText(width, height) +
+                         " frame");
+    }
+  }
+  if (options_.holdFrames) {
+    // The frames wait for their rows as long as the orientation may wait.
+    const std::size_t frames = framesHeldBytes / (static_cast<std::size_t>(width) * height);
+    options_.behaviour.maxLagFrames = static_cast<int>(
+        std::clamp<std::size_t>(frames, 2, static_cast<std::size_t>(options_.behaviour.maxLagFrames)));
+  }
+  try {
+    behaviour::RegionOfInterest region;
+    if (options_.roi) region = behaviour::RegionOfInterest{options_.roi->x, options_.roi->y, options_.roi->width,
+                                                           options_.roi->height};
+    arenas_ = behaviour::resolveArenas(options_.behaviour, width, height, options_.roi ? &region : nullptr);
+    behaviour_ = std::make_unique<behaviour::Behaviour>(options_.behaviour, arenas_);
+  } catch (const behaviour::BehaviourError& e) {
+    throw SessionError(e.what());
+  }
+  setup_.parameters = options_.parameters;
+  setup_.keep = options_.keep;
+}
+
+// Frames spread over the tracked time of a file, or a stream's first ones.
+void Session::sampleSource() {
   const video::SourceInfo& info = source_->info();
   const double end = info.duration > 0 ? std::min(options_.end, info.duration) : options_.end;
   std::vector<video::Frame> samples;
@@ -143,24 +178,29 @@ void Session::prepareBackground() {
       const std::size_t frameBytes = static_cast<std::size_t>(info.width) * info.height;
       const std::size_t most = std::max<std::size_t>(options_.backgroundSamples, streamBackgroundBytes / frameBytes);
       video::Frame frame;
-      while (held_.size() < most && source_->next(frame)) {
+      while (streamStart_.size() < most && source_->next(frame)) {
         if (frame.time >= options_.end) break;
         if (frame.time < options_.start) continue;
-        const bool enough = !held_.empty() && frame.time - held_.front().time >= streamBackgroundSeconds;
-        held_.push_back(std::move(frame));
+        const bool enough = !streamStart_.empty() && frame.time - streamStart_.front().time >= streamBackgroundSeconds;
+        streamStart_.push_back(std::move(frame));
         if (enough) break;
       }
-      const std::size_t n = std::min<std::size_t>(held_.size(), options_.backgroundSamples);
+      const std::size_t n = std::min<std::size_t>(streamStart_.size(), options_.backgroundSamples);
       for (std::size_t i = 0; i < n; ++i) {
-        const video::Frame& f = held_[(2 * i + 1) * held_.size() / (2 * n)];
+        const video::Frame& f = streamStart_[(2 * i + 1) * streamStart_.size() / (2 * n)];
         if (f.ok()) samples.push_back(f);
       }
       backgroundSource_ = "median of " + std::to_string(samples.size()) + " of the first " +
-                          std::to_string(held_.size()) + " frames";
+                          std::to_string(streamStart_.size()) + " frames";
     }
   } catch (const video::SourceError& e) {
     throw SessionError(e.what());
   }
+  prepareBackground(samples);
+}
+
+void Session::prepareBackground(const std::vector<video::Frame>& samples) {
+  const video::SourceInfo& info = source();
   if (samples.empty()) throw SessionError(info.name + ": no frame could be decoded to learn the background from");
 
   if (!options_.backgroundImage.empty()) {
@@ -303,29 +343,75 @@ std::vector<std::string> Session::headerLines() const {
   return lines;
 }
 
-RunResult Session::run(const DeliverRows& deliver, const std::atomic<bool>* stop) {
-  if (ran_) throw SessionError("a session tracks once");
+void Session::measure(std::vector<tracking::FrameRecord>& records, const video::Frame& frame,
+                      const DeliverRows& deliver, const RecordsHook& recordsHook, const FrameRowsHook& framesHook) {
+  if (recordsHook) recordsHook(records, frame);
+  if (framesHook) waiting_.push_back(frame);
+  for (tracking::FrameRecord& r : records) {
+    r.maskRuns.clear();
+    behaviour_->push(std::move(r), rows_);
+  }
+  if (rows_.empty()) return;
+  deliver(rows_);
+  if (framesHook) {
+    // Rows come by frame, then arena: a frame is complete with its last
+    // arena's row.
+    const std::size_t arenas = arenas_.size();
+    for (behaviour::BehaviourRow& row : rows_) {
+      frameRows_.push_back(std::move(row));
+      if (frameRows_.size() < arenas) continue;
+      const std::int64_t index = frameRows_.front().record.frame;
+      while (!waiting_.empty() && waiting_.front().index < index) waiting_.pop_front();
+      if (!waiting_.empty() && waiting_.front().index == index) {
+        std::vector<const behaviour::BehaviourRow*> rows;
+        for (const behaviour::BehaviourRow& r : frameRows_) rows.push_back(&r);
+        framesHook(waiting_.front(), rows);
+        waiting_.pop_front();
+      }
+      frameRows_.clear();
+    }
+  }
+  rows_.clear();
+}
+
+RunResult Session::run(const DeliverRows& deliver, const std::atomic<bool>* stop, const RecordsHook& recordsHook,
+                       const FrameRowsHook& framesHook) {
+  if (ran_ || !source_) throw SessionError("a session tracks its source once");
+  if (framesHook && !options_.holdFrames) throw SessionError("frames with their rows need TrackOptions::holdFrames");
   ran_ = true;
-  HeldThenRest frames(held_, *source_, options_.start);
+  HeldThenRest frames(streamStart_, *source_, options_.start);
   tracking::LoopSettings settings;
   settings.jobs = options_.jobs;
   settings.stop = stop;
   settings.end = options_.end;
   RunResult result;
-  std::vector<behaviour::BehaviourRow> rows;
-  auto hand = [&] {
-    if (rows.empty()) return;
+  auto counted = [&](const std::vector<behaviour::BehaviourRow>& rows) {
     result.rows += static_cast<std::int64_t>(rows.size());
     deliver(rows);
-    rows.clear();
   };
-  result.loop = tracking::trackSource(frames, setup_, settings, [&](std::vector<tracking::FrameRecord>& records) {
-    for (tracking::FrameRecord& r : records) behaviour_->push(std::move(r), rows);
-    hand();
-  });
-  behaviour_->finish(rows);
-  hand();
+  result.loop = tracking::trackSource(frames, setup_, settings,
+                                      [&](std::vector<tracking::FrameRecord>& records, const video::Frame& frame) {
+                                        measure(records, frame, counted, recordsHook, framesHook);
+                                      });
+  std::vector<tracking::FrameRecord> none;
+  behaviour_->finish(rows_);
+  measure(none, video::Frame(), counted, nullptr, framesHook);
   return result;
+}
+
+void Session::push(const video::Frame& frame, const DeliverRows& deliver) {
+  if (!pushTracker_) throw SessionError("frames are pushed only to a session made without a source");
+  pushTracker_->track(frame, records_);
+  pushChange_.update(records_);
+  measure(records_, frame, deliver, nullptr, nullptr);
+}
+
+void Session::finish(const DeliverRows& deliver) {
+  if (!pushTracker_) throw SessionError("frames are pushed only to a session made without a source");
+  std::vector<tracking::FrameRecord> none;
+  behaviour_->finish(rows_);
+  measure(none, video::Frame(), deliver, nullptr, nullptr);
+  pushTracker_.reset();
 }
 
 }  // namespace tressel::tracker

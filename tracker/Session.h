@@ -20,6 +20,7 @@
 #pragma once
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -62,7 +63,16 @@ struct TrackOptions {
   AnalysisParameters parameters;
   int jobs = 1;
   behaviour::BehaviourOptions behaviour;
+
+  // For the stages beyond the table: the segmented masks (to save them) and
+  // the analysis's chains (to draw them) in the records, and the frames held
+  // until their rows are finished (to draw them with their rows). Holding
+  // frames caps the orientation's lag to what framesHeldBytes holds.
+  tracking::Keep keep;
+  bool holdFrames = false;
 };
+
+constexpr std::size_t framesHeldBytes = std::size_t{256} << 20;
 
 // How long the background waits for a stream that cannot be sought: the
 // first frames, up to this many seconds and this many bytes, are held and
@@ -76,10 +86,21 @@ struct RunResult {
 };
 
 using DeliverRows = std::function<void(const std::vector<behaviour::BehaviourRow>& rows)>;
+// A frame's records in frame order, before the measures (with maskRuns and
+// outlines as TrackOptions::keep asks).
+using RecordsHook = std::function<void(const std::vector<tracking::FrameRecord>& records, const video::Frame& frame)>;
+// A frame (no pixels when it could not be decoded) with its finished rows,
+// one per arena, in frame order; needs TrackOptions::holdFrames.
+using FrameRowsHook =
+    std::function<void(const video::Frame& frame, const std::vector<const behaviour::BehaviourRow*>& rows)>;
 
 class Session {
  public:
   explicit Session(TrackOptions options);
+  // Without a source: frames of width x height are pushed one at a time; the
+  // background comes from --background or from the samples (frames spread
+  // over the recording, or its start).
+  Session(TrackOptions options, int width, int height, const std::vector<video::Frame>& samples);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -98,23 +119,41 @@ class Session {
 
   // Tracks from --start to --end; `deliver` gets the finished rows in frame
   // order, on the calling thread. Once only.
-  RunResult run(const DeliverRows& deliver, const std::atomic<bool>* stop = nullptr);
+  RunResult run(const DeliverRows& deliver, const std::atomic<bool>* stop = nullptr, const RecordsHook& records = nullptr,
+                const FrameRowsHook& frames = nullptr);
+
+  // The frames of a session without a source, in order (index and time as
+  // given); finish() once after the last.
+  void push(const video::Frame& frame, const DeliverRows& deliver);
+  void finish(const DeliverRows& deliver);
   const behaviour::Summary& summary() const { return behaviour_->summary(); }  // after run()
 
  private:
-  void prepareBackground();
+  void prepare(int width, int height);
+  void sampleSource();
+  void prepareBackground(const std::vector<video::Frame>& samples);
   void calibrateArenas(const std::vector<video::Frame>& samples);
+  void measure(std::vector<tracking::FrameRecord>& records, const video::Frame& frame, const DeliverRows& deliver,
+               const RecordsHook& recordsHook, const FrameRowsHook& framesHook);
 
   TrackOptions options_;
   std::unique_ptr<video::FrameSource> source_;
-  std::vector<video::Frame> held_;  // a stream's first frames, tracked before the rest
+  std::vector<video::Frame> streamStart_;  // a stream's first frames, sampled, then tracked before the rest
   std::vector<behaviour::Arena> arenas_;
   std::vector<tracking::Calibration> calibrations_;
   tracking::TrackerSetup setup_;
   std::unique_ptr<behaviour::Behaviour> behaviour_;
   std::string backgroundSource_;
   std::vector<std::string> warnings_;
+  video::SourceInfo pushedInfo_;  // a session without a source
   bool ran_ = false;
+  // The stages of push(): one tracker, the body's change, the rows so far.
+  std::unique_ptr<tracking::FrameTracker> pushTracker_;
+  tracking::BodyChange pushChange_;
+  std::vector<tracking::FrameRecord> records_;
+  std::vector<behaviour::BehaviourRow> rows_;
+  std::deque<video::Frame> waiting_;                // frames waiting for their rows (holdFrames)
+  std::vector<behaviour::BehaviourRow> frameRows_;  // the rows of the frame now being completed
 };
 
 }  // namespace tressel::tracker

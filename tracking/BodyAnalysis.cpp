@@ -49,7 +49,7 @@ void appendRuns(const lti::areaPoints& area, std::vector<PixelRun>& runs) {
 
 }  // namespace
 
-void BodyAnalyzer::analyze(const std::vector<Run>& runs, FrameRecord& record) {
+void BodyAnalyzer::analyze(const std::vector<Run>& runs, FrameRecord& record, bool keepOutlines) {
   lti::ioPoints spans;
   for (const Run& r : runs) {
     spans.pushBack(lti::point(r.first, r.row));
@@ -62,6 +62,16 @@ void BodyAnalyzer::analyze(const std::vector<Run>& runs, FrameRecord& record) {
   record.tailBase = pixelOf(analysis.tailBase);
   record.tailStart = pixelOf(analysis.tailStart);
   record.tailEnd = pixelOf(analysis.tailEnd);
+
+  if (keepOutlines) {
+    auto outlines = std::make_shared<Outlines>();
+    for (const lti::point& p : *analysis.border) outlines->border.push_back(pixelOf(p));
+    for (const lti::point& p : *analysis.bodyBorder) outlines->bodyContour.push_back(pixelOf(p));
+    if (analysis.hasTail) {
+      for (const lti::point& p : *analysis.tailBorder) outlines->tailSegment.push_back(pixelOf(p));
+    }
+    record.outlines = std::move(outlines);
+  }
 
   std::int64_t count = 0, sumX = 0, sumY = 0;
   for (const lti::point& p : *analysis.bodyArea) {

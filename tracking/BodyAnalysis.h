@@ -16,8 +16,9 @@ class BodyAnalyzer {
 
   // Analyses the region given by its runs (scan order, one component) and
   // fills the record's points, tailFound and body fields. Throws
-  // lti::allocException for a region too large to analyse.
-  void analyze(const std::vector<Run>& runs, FrameRecord& record);
+  // lti::allocException for a region too large to analyse. With
+  // keepOutlines, also the record's outlines.
+  void analyze(const std::vector<Run>& runs, FrameRecord& record, bool keepOutlines = false);
 
  private:
   AnalysisParameters parameters_;

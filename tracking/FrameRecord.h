@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,13 @@ inline const char* statusName(FrameStatus status) {
   return "";
 }
 
+// The analysis's chains of contour points, for pictures of it.
+struct Outlines {
+  std::vector<Pixel> border;       // the traced, cleaned contour of the whole animal
+  std::vector<Pixel> bodyContour;  // the contour left after the tail and limbs are cut away
+  std::vector<Pixel> tailSegment;  // across the tail's base (empty without a tail)
+};
+
 struct FrameRecord {
   std::int64_t frame = 0;  // index in the source, from 0
   double time = 0;         // seconds, from the frame's own timestamp
@@ -74,6 +82,12 @@ struct FrameRecord {
   // The body region's runs, carried from a worker to the in-order stage that
   // computes bodyChangePx, then dropped.
   std::vector<PixelRun> bodyRuns;
+
+  // Kept only when the tracker is asked to (TrackerSetup::keep): the
+  // animal's mask as segmented (before the analysis), for saving masks, and
+  // the analysis's chains, for drawing it.
+  std::vector<PixelRun> maskRuns;
+  std::shared_ptr<const Outlines> outlines;
 
   bool hasPoints() const {
     return status == FrameStatus::ok || status == FrameStatus::noTail || status == FrameStatus::oddSize;

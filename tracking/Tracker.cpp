@@ -21,6 +21,8 @@ void clearPoints(FrameRecord& r) {
   r.bodyEndA = r.bodyEndB = Pixel{};
   r.bodyChangePx = -1;
   r.bodyRuns.clear();
+  r.maskRuns.clear();
+  r.outlines.reset();
 }
 
 std::string sizeText(int width, int height) { return std::to_string(width) + "x" + std::to_string(height); }
@@ -47,33 +49,44 @@ void FrameTracker::track(const video::Frame& frame, std::vector<FrameRecord>& re
     r.time = frame.time;
     r.arena = static_cast<int>(i);
     r.error = failure;
-    if (!failure.empty()) {
-      r.status = FrameStatus::decodeError;
-      continue;
-    }
+    r.status = failure.empty() ? FrameStatus::ok : FrameStatus::decodeError;
+    if (!failure.empty()) continue;
     segmenters_[i].segment(frame, found_);
-    r.areaPx = found_.area;
-    if (found_.runs.empty()) {
-      r.status = FrameStatus::noAnimal;
-      continue;
-    }
-    try {
-      analyzer_.analyze(found_.runs, r);
-    } catch (const std::exception& e) {
-      // Only a region beyond the analysis's raster bound gets here; it is no
-      // position, so the frame says why instead.
-      clearPoints(r);
-      r.areaPx = found_.area;
-      r.status = FrameStatus::noAnimal;
-      r.error = std::string("cannot analyse the animal: ") + e.what();
-      continue;
-    }
-    const ArenaSetup& arena = setup_.arenas[i];
-    if (r.areaPx < arena.minArea || r.areaPx > arena.maxArea) {
-      r.status = FrameStatus::oddSize;
-    } else {
-      r.status = r.tailFound ? FrameStatus::ok : FrameStatus::noTail;
-    }
+    analyze(found_.runs, r);
+  }
+}
+
+void FrameTracker::analyze(const std::vector<PixelRun>& runs, FrameRecord& r) {
+  const FrameStatus given = r.status;
+  const std::string error = r.error;
+  clearPoints(r);
+  r.status = given;
+  r.error = error;
+  if (r.status == FrameStatus::decodeError) return;
+  r.areaPx = 0;
+  for (const PixelRun& run : runs) r.areaPx += run.last - run.first + 1;
+  if (setup_.keep.masks) r.maskRuns = runs;
+  if (runs.empty()) {
+    r.status = FrameStatus::noAnimal;
+    return;
+  }
+  try {
+    analyzer_.analyze(runs, r, setup_.keep.outlines);
+  } catch (const std::exception& e) {
+    // Only a region beyond the analysis's raster bound gets here; it is no
+    // position, so the frame says why instead.
+    const std::int64_t area = r.areaPx;
+    clearPoints(r);
+    r.areaPx = area;
+    r.status = FrameStatus::noAnimal;
+    r.error = std::string("cannot analyse the animal: ") + e.what();
+    return;
+  }
+  const ArenaSetup& arena = setup_.arenas[static_cast<std::size_t>(r.arena)];
+  if (r.areaPx < arena.minArea || r.areaPx > arena.maxArea) {
+    r.status = FrameStatus::oddSize;
+  } else {
+    r.status = r.tailFound ? FrameStatus::ok : FrameStatus::noTail;
   }
 }
 
@@ -112,7 +125,7 @@ LoopResult trackOnOneThread(video::FrameSource& source, const TrackerSetup& setu
       change.update(records);
       if (!frame.error.empty()) ++result.decodeErrors;
       ++result.frames;
-      deliver(records);
+      deliver(records, frame);
     }
   } catch (const video::SourceError& e) {
     result.sourceError = e.what();
@@ -216,9 +229,8 @@ LoopResult trackSource(video::FrameSource& source, const TrackerSetup& setup, co
     change.update(job.records);
     if (!job.frame.error.empty()) ++result.decodeErrors;
     ++result.frames;
-    job.frame = video::Frame();  // gives the decoder its picture back before the caller's work
     try {
-      deliver(job.records);
+      deliver(job.records, job.frame);
     } catch (...) {
       failure = std::current_exception();
       std::lock_guard<std::mutex> lock(mutex);

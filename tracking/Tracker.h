@@ -41,10 +41,17 @@ struct ArenaSetup {
   std::int64_t maxArea = std::numeric_limits<std::int64_t>::max();
 };
 
+// What the records carry beyond the measures, for the stages that want it.
+struct Keep {
+  bool masks = false;     // FrameRecord::maskRuns: the segmented mask
+  bool outlines = false;  // FrameRecord::outlines: the analysis's chains
+};
+
 struct TrackerSetup {
   Background background;
   std::vector<ArenaSetup> arenas;  // at least one
   AnalysisParameters parameters;
+  Keep keep;
 };
 
 // One worker's state: a segmenter per arena and an analyzer, reused from
@@ -54,6 +61,9 @@ class FrameTracker {
  public:
   explicit FrameTracker(const TrackerSetup& setup);
   void track(const video::Frame& frame, std::vector<FrameRecord>& records);
+  // The analysis of a mask segmented before (saved masks): `record` holds
+  // the frame, time, arena and status it had, `runs` its mask.
+  void analyze(const std::vector<PixelRun>& runs, FrameRecord& record);
 
  private:
   const TrackerSetup& setup_;
@@ -86,7 +96,9 @@ struct LoopResult {
   std::string sourceError;        // the source failed before its end (SourceError's message)
 };
 
-using DeliverRecords = std::function<void(std::vector<FrameRecord>& records)>;
+// A frame's records, and the frame (its pixels; none for a frame that could
+// not be decoded).
+using DeliverRecords = std::function<void(std::vector<FrameRecord>& records, const video::Frame& frame)>;
 
 // Tracks every frame of the source from where it stands. `deliver` is called
 // on the calling thread with each frame's records, in frame order, with

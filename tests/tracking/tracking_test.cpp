@@ -279,7 +279,7 @@ TEST(Tracker, RowsComeInFrameOrderWhateverTheJobsAndBadFramesSayWhy) {
   auto run = [&](int jobs) {
     source.position = 0;
     std::vector<FrameRecord> rows;
-    const LoopResult r = trackSource(source, setup, LoopSettings{jobs}, [&](std::vector<FrameRecord>& records) {
+    const LoopResult r = trackSource(source, setup, LoopSettings{jobs}, [&](std::vector<FrameRecord>& records, const video::Frame&) {
       rows.insert(rows.end(), records.begin(), records.end());
     });
     EXPECT_EQ(r.frames, 40);
@@ -314,7 +314,7 @@ TEST(Tracker, StopsWhenAskedAndKeepsWhatWasRead) {
     std::atomic<bool> stop{false};
     std::int64_t delivered = 0;
     LoopSettings settings{jobs, &stop};
-    const LoopResult r = trackSource(source, setup, settings, [&](std::vector<FrameRecord>& records) {
+    const LoopResult r = trackSource(source, setup, settings, [&](std::vector<FrameRecord>& records, const video::Frame&) {
       EXPECT_EQ(records[0].frame, delivered);
       if (++delivered == 5) stop = true;
     });
