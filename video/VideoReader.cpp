@@ -29,6 +29,7 @@ constexpr int kMaxFaultsInARow = 100;  // failed packets or reads with no good f
 constexpr int kMaxLostFrames = 1000;   // error frames for one stretch of damaged data
 // Packets a decoder may hold for reordering, and so how far damage reaches.
 constexpr std::size_t kDamageWindow = 64;
+constexpr int kMaxPacketsToKeyframe = 100000;  // packets read past a seek to find seekKey's key frame
 constexpr int kIoBufferBytes = 1 << 16;
 // No decoded picture larger than this (8K fits): bounds what a hostile
 // header can make the decoder allocate.
@@ -370,11 +371,20 @@ class VideoSource : public FrameSource {
     if (p->pts != AV_NOPTS_VALUE) {
       const auto later = std::upper_bound(sent_.begin(), sent_.end(), p->pts,
                                           [](std::int64_t t, const Sent& e) { return t < e.timestamp; });
-      sent_.insert(later, Sent{p->pts, ""});
+      sent_.insert(later, Sent{p->pts, "", ""});
       if (sent_.size() > kDamageWindow) settle(sent_.front().timestamp + 1);  // no decoder holds so many
     }
+    startLogCapture();
     const int rc = avcodec_send_packet(decoder_.get(), p);
-    if (rc < 0 && rc != AVERROR(EAGAIN)) fault(lastPacketTime_, "cannot decode: " + describe(rc));
+    if (rc < 0 && rc != AVERROR(EAGAIN)) return fault(lastPacketTime_, "cannot decode: " + describe(rc));
+    // Some decoders mend damage they find (FFV1 copies a slice whose
+    // checksum fails from the frame before) and only log it. The decoding
+    // happens here, on this thread, unless codec threads do it.
+    const std::string logged = loggedError();
+    if (!logged.empty() && p->pts != AV_NOPTS_VALUE) {
+      const auto own = std::find_if(sent_.rbegin(), sent_.rend(), [&](const Sent& e) { return e.timestamp == p->pts; });
+      if (own != sent_.rend()) own->damage = logged;
+    }
   }
 
   // The demuxer has nothing more: the end of the file, or a fault. The
@@ -450,11 +460,12 @@ class VideoSource : public FrameSource {
       firstWidth_ = p->width;
       firstHeight_ = p->height;
     }
+    const auto own = std::find_if(sent_.begin(), sent_.end(), [&](const Sent& e) { return e.timestamp == timestamp; });
+    const std::string damage = own != sent_.end() && timestamp != AV_NOPTS_VALUE ? own->damage : loggedError();
     if (p->width != firstWidth_ || p->height != firstHeight_) {
       d.frame.error = "frame size changed from " + size(firstWidth_, firstHeight_) + " to " + size(p->width, p->height);
-    } else if ((p->flags & AV_FRAME_FLAG_CORRUPT) || p->decode_error_flags != 0) {
-      const std::string logged = loggedError();
-      d.frame.error = "the decoder found the picture damaged" + (logged.empty() ? "" : " (" + logged + ")");
+    } else if ((p->flags & AV_FRAME_FLAG_CORRUPT) || p->decode_error_flags != 0 || (own != sent_.end() && !damage.empty())) {
+      d.frame.error = "the decoder found the picture damaged" + (damage.empty() ? "" : " (" + damage + ")");
     } else {
       faultsInARow_ = 0;
       givePixels(std::move(picture), d.frame);
@@ -465,8 +476,8 @@ class VideoSource : public FrameSource {
     }
     if (timestamp != AV_NOPTS_VALUE) {
       settle(timestamp);
-      const auto own = std::find_if(sent_.begin(), sent_.end(), [&](const Sent& e) { return e.timestamp == timestamp; });
-      if (own != sent_.end()) sent_.erase(own);
+      const auto mine = std::find_if(sent_.begin(), sent_.end(), [&](const Sent& e) { return e.timestamp == timestamp; });
+      if (mine != sent_.end()) sent_.erase(mine);
     }
     place(std::move(d));
     if (faultsInARow_ > kMaxFaultsInARow) giveUp();
@@ -547,7 +558,7 @@ class VideoSource : public FrameSource {
     }
     const auto later = std::upper_bound(sent_.begin(), sent_.end(), timestamp,
                                         [](std::int64_t t, const Sent& e) { return t < e.timestamp; });
-    sent_.insert(later, Sent{timestamp, message});
+    sent_.insert(later, Sent{timestamp, message, ""});
   }
 
   Decoded errorFrame(std::int64_t timestamp, double time, const std::string& message) const {
@@ -595,15 +606,16 @@ class VideoSource : public FrameSource {
   }
 
   // Seeks the container to the key frame at or before `timestamp` (to the
-  // first one when `fromStart`) and forgets the decoder's state.
+  // first one when `fromStart`) and forgets the decoder's state. Where there
+  // is no key frame before, the first one after will do.
   void seekTo(std::int64_t timestamp, bool fromStart) {
     AVFormatContext* format = container_.get();
-    int rc = fromStart ? avformat_seek_file(format, index_, std::numeric_limits<std::int64_t>::min(),
-                                            std::numeric_limits<std::int64_t>::min(),
-                                            std::numeric_limits<std::int64_t>::min(), 0)
-                       : av_seek_frame(format, index_, timestamp, AVSEEK_FLAG_BACKWARD);
-    if (rc < 0 && !fromStart) {
-      rc = avformat_seek_file(format, index_, std::numeric_limits<std::int64_t>::min(), timestamp, timestamp, 0);
+    if (fromStart) timestamp = start_;
+    int rc = av_seek_frame(format, index_, timestamp, AVSEEK_FLAG_BACKWARD);
+    if (rc < 0) rc = av_seek_frame(format, index_, timestamp, 0);
+    if (rc < 0) {
+      rc = avformat_seek_file(format, index_, std::numeric_limits<std::int64_t>::min(), timestamp,
+                              std::numeric_limits<std::int64_t>::max(), 0);
     }
     check(rc, "cannot seek");
     avcodec_flush_buffers(decoder_.get());
@@ -652,21 +664,34 @@ class VideoSource : public FrameSource {
     }
   }
 
-  // seekKey: the first key frame the demuxer gives, decoded alone (the
+  // seekKey: the last key frame at or before the time (the first after it
+  // when there is none), found by reading packets on from where the demuxer
+  // landed, whose index may be sparse (Matroska's lists clusters), up to the
+  // first packet decoded after the time. That frame alone is decoded (the
   // decoder drained after it), and the source then goes on from just after
   // it as after seekExact.
   void decodeKeyframe() {
     const double target = *keyTarget_;
     keyTarget_.reset();
+    const std::int64_t targetTimestamp = timestampAt(target);
     AVPacket* p = packet_.get();
-    for (int packets = 0;; ++packets) {
+    PacketPtr key(av_packet_alloc());
+    if (!key) fail("out of memory");
+    bool found = false;
+    for (int packets = 0; packets < kMaxPacketsToKeyframe; ++packets) {
       startLogCapture();
-      const int rc = av_read_frame(container_.get(), p);
-      if (rc < 0) return endOfInput(rc);
-      if (p->stream_index == index_ && (p->flags & AV_PKT_FLAG_KEY)) break;
+      if (av_read_frame(container_.get(), p) < 0) break;
+      const bool ours = p->stream_index == index_;
+      const std::int64_t order = p->dts != AV_NOPTS_VALUE ? p->dts : p->pts;
+      if (ours && (p->flags & AV_PKT_FLAG_KEY) && (!found || (p->pts != AV_NOPTS_VALUE && p->pts <= targetTimestamp))) {
+        av_packet_unref(key.get());
+        found = av_packet_ref(key.get(), p) == 0;
+      }
       av_packet_unref(p);
-      if (packets > kMaxFaultsInARow * 100) fail("no key frame near " + std::to_string(target) + " s");
+      if (found && ours && (order == AV_NOPTS_VALUE || order > targetTimestamp)) break;
     }
+    if (!found) return endOfInput(AVERROR_EOF);
+    av_packet_move_ref(p, key.get());
     sendPacket();
     av_packet_unref(p);
     avcodec_send_packet(decoder_.get(), nullptr);
@@ -682,11 +707,11 @@ class VideoSource : public FrameSource {
     for (Decoded& d : ready_) d.frame.index = -1;
     // Then on as after seekExact to just past the key frame.
     const double after = ready_.empty() ? target : std::nextafter(ready_.back().frame.time, HUGE_VAL);
-    std::deque<Decoded> key = std::move(ready_);
+    std::deque<Decoded> keyFrame = std::move(ready_);
     seekTo(timestampAt(after), false);
     exactTarget_ = after;
     numberByPackets_ = true;
-    ready_ = std::move(key);
+    ready_ = std::move(keyFrame);
   }
 
   // The presentation times of the key frames in the container's index.
@@ -774,6 +799,7 @@ class VideoSource : public FrameSource {
   struct Sent {
     std::int64_t timestamp;
     std::string error;
+    std::string damage;  // what the decoder logged while decoding it
   };
 
   struct Held {
