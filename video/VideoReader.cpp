@@ -282,6 +282,20 @@ class VideoSource : public FrameSource {
   }
 
  private:
+  // A packet sent to the decoder and not yet given back as a picture, by
+  // presentation time; `error` says why it failed, if it did.
+  struct Sent {
+    std::int64_t timestamp;
+    std::string error;
+    std::string damage;  // what the decoder logged while decoding it
+  };
+
+  // A decoded picture waiting for its turn.
+  struct Held {
+    std::int64_t timestamp;
+    FramePtr picture;
+  };
+
   [[noreturn]] void fail(const std::string& what) const { throw SourceError(origin_.name + ": " + what); }
 
   void check(int code, const std::string& what) const {
@@ -300,14 +314,15 @@ class VideoSource : public FrameSource {
   }
 
   double seconds(std::int64_t timestamp) const {
-    return static_cast<double>(timestamp - start_) * timeBase_.num / timeBase_.den;
+    // In floating point: a damaged file's timestamps may be anything.
+    return (static_cast<double>(timestamp) - static_cast<double>(start_)) * timeBase_.num / timeBase_.den;
   }
 
   // The stream's timestamp at or before a time.
   std::int64_t timestampAt(double time) const {
-    const double ticks = std::floor(time * timeBase_.den / timeBase_.num);
-    const double limit = 4e18;  // far from INT64 overflow once the start is added
-    return static_cast<std::int64_t>(std::clamp(ticks, -limit, limit)) + start_;
+    const double ticks = std::floor(time * timeBase_.den / timeBase_.num + static_cast<double>(start_));
+    const double limit = 9e18;  // within int64
+    return static_cast<std::int64_t>(std::clamp(ticks, -limit, limit));
   }
 
   // One step of decoding: takes a ready picture, or feeds one packet, or
@@ -340,12 +355,15 @@ class VideoSource : public FrameSource {
     const std::int64_t order = p->dts != AV_NOPTS_VALUE ? p->dts : p->pts;
     const std::string message = "lost in damaged data (" + skipped + ")";
     damageWindow_ = kDamageWindow;
+    // Just before the packet, whose own place comes after.
+    const std::int64_t before = order == kNoTime || order == kNoTime + 1 ? kNoTime : order - 1;
     if (lastPacketOrder_ == kNoTime || order == kNoTime || nominalStep() <= 0) {
-      return lost(order - 1, message + "; frames may be missing");
+      return lost(before, message + "; frames may be missing");
     }
     const double step = nominalStep() * timeBase_.den / timeBase_.num;  // in ticks
-    const auto missing = static_cast<std::int64_t>(std::llround((order - lastPacketOrder_) / step)) - 1;
-    if (missing > kMaxLostFrames) return lost(order - 1, message + "; about " + std::to_string(missing) + " frames");
+    const double gap = (static_cast<double>(order) - static_cast<double>(lastPacketOrder_)) / step;
+    const auto missing = gap > kMaxLostFrames + 1 ? kMaxLostFrames + 1 : static_cast<std::int64_t>(std::llround(gap)) - 1;
+    if (missing > kMaxLostFrames) return lost(before, message + "; about " + std::to_string(missing) + " frames");
     for (std::int64_t k = 1; k <= missing; ++k) {
       lost(lastPacketOrder_ + static_cast<std::int64_t>(std::llround(k * step)), message);
     }
@@ -364,7 +382,8 @@ class VideoSource : public FrameSource {
     lastPacketTime_ = p->pts != AV_NOPTS_VALUE ? p->pts : p->dts;
     if (p->dts != AV_NOPTS_VALUE || p->pts != AV_NOPTS_VALUE) lastPacketOrder_ = p->dts != AV_NOPTS_VALUE ? p->dts : p->pts;
     if (lastPacketTime_ != AV_NOPTS_VALUE) {
-      framesEnd_ = std::max(framesEnd_, seconds(lastPacketTime_ + std::max<std::int64_t>(p->duration, 0)));
+      const double duration = static_cast<double>(std::max<std::int64_t>(p->duration, 0)) * timeBase_.num / timeBase_.den;
+      framesEnd_ = std::max(framesEnd_, seconds(lastPacketTime_) + duration);
     }
     if (p->flags & AV_PKT_FLAG_CORRUPT) truncatedPacket_ = true;
     if (damageWindow_ > 0) --damageWindow_;
@@ -372,7 +391,11 @@ class VideoSource : public FrameSource {
       const auto later = std::upper_bound(sent_.begin(), sent_.end(), p->pts,
                                           [](std::int64_t t, const Sent& e) { return t < e.timestamp; });
       sent_.insert(later, Sent{p->pts, "", ""});
-      if (sent_.size() > kDamageWindow) settle(sent_.front().timestamp + 1);  // no decoder holds so many
+      if (sent_.size() > kDamageWindow) {  // no decoder holds so many
+        Sent oldest = std::move(sent_.front());
+        sent_.pop_front();
+        noPicture(std::move(oldest));
+      }
     }
     startLogCapture();
     const int rc = avcodec_send_packet(decoder_.get(), p);
@@ -585,13 +608,17 @@ class VideoSource : public FrameSource {
     while (!sent_.empty() && sent_.front().timestamp < timestamp) {
       Sent e = std::move(sent_.front());
       sent_.pop_front();
-      if (e.error.empty() && damageWindow_ == 0) continue;
-      if (e.error.empty()) e.error = "no picture decoded for it, near damaged data";
-      if (exactTarget_) continue;
-      givenUp_.push_back(e.timestamp);
-      if (givenUp_.size() > kDamageWindow) givenUp_.pop_front();
-      place(errorFrame(e.timestamp, seconds(e.timestamp), e.error));
+      noPicture(std::move(e));
     }
+  }
+
+  void noPicture(Sent e) {
+    if (e.error.empty() && damageWindow_ == 0) return;
+    if (e.error.empty()) e.error = "no picture decoded for it, near damaged data";
+    if (exactTarget_) return;
+    givenUp_.push_back(e.timestamp);
+    if (givenUp_.size() > kDamageWindow) givenUp_.pop_front();
+    place(errorFrame(e.timestamp, seconds(e.timestamp), e.error));
   }
 
   // Numbers a frame and queues it. The first frame after seekExact is
@@ -733,13 +760,17 @@ class VideoSource : public FrameSource {
       for (std::int64_t t : indexed) keyframes_.push_back(seconds(t));
       return;
     }
-    const std::int64_t reorder = static_cast<std::int64_t>(std::ceil(delay * nominalStep() * timeBase_.den / timeBase_.num));
+    const double ticks = std::ceil(delay * nominalStep() * timeBase_.den / timeBase_.num);
+    const std::int64_t reorder = ticks >= 0 && ticks < 1e15 ? static_cast<std::int64_t>(ticks) : 0;
     Container look(origin_);
     look.keepOnly(index_);
     PacketPtr packet(av_packet_alloc());
     if (!packet) return;
     for (std::int64_t t : indexed) {
-      if (av_seek_frame(look.get(), index_, t + reorder, AVSEEK_FLAG_BACKWARD) < 0) continue;
+      if (t > std::numeric_limits<std::int64_t>::max() - reorder ||
+          av_seek_frame(look.get(), index_, t + reorder, AVSEEK_FLAG_BACKWARD) < 0) {
+        continue;
+      }
       while (av_read_frame(look.get(), packet.get()) >= 0) {
         const bool ours = packet->stream_index == index_, key = packet->flags & AV_PKT_FLAG_KEY;
         const std::int64_t pts = packet->pts;
@@ -793,19 +824,6 @@ class VideoSource : public FrameSource {
   FramePtr picture_;
   ScalerPtr scaler_;
   SourceInfo info_;
-
-  // A packet sent to the decoder and not yet given back as a picture, by
-  // presentation time; `error` says why it failed, if it did.
-  struct Sent {
-    std::int64_t timestamp;
-    std::string error;
-    std::string damage;  // what the decoder logged while decoding it
-  };
-
-  struct Held {
-    std::int64_t timestamp;
-    FramePtr picture;
-  };
 
   std::deque<Decoded> ready_;  // numbered, in presentation order
   std::deque<Held> held_;      // decoded, by time, at most holdLimit_
