@@ -125,7 +125,7 @@ fuzz-coverage:
 	$(LLVM_PROFDATA) merge -sparse $(FUZZ_COVERAGE_DIR)/profiles/*.profraw -o $(FUZZ_COVERAGE_DIR)/fuzz.profdata
 	$(LLVM_COV) report -instr-profile=$(FUZZ_COVERAGE_DIR)/fuzz.profdata $(FUZZ_COVERAGE_DIR)/fuzz/$(firstword $(FUZZERS)) \
 		$(foreach f,$(wordlist 2,99,$(FUZZERS)),-object $(FUZZ_COVERAGE_DIR)/fuzz/$(f)) \
-		$(abspath analysis support facade capi image) | tee $(FUZZ_COVERAGE_DIR)/report.txt
+		$(abspath analysis support facade capi image video) | tee $(FUZZ_COVERAGE_DIR)/report.txt
 
 # The wine prefix is made afresh for every run, by the first test that needs it.
 test-windows: $(WINDOWS_DIR)/CMakeCache.txt $(RELEASE_DIR)/CMakeCache.txt

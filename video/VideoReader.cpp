@@ -29,6 +29,7 @@ constexpr int kMaxFaultsInARow = 100;  // failed packets or reads with no good f
 constexpr int kMaxLostFrames = 1000;   // error frames for one stretch of damaged data
 // Packets a decoder may hold for reordering, and so how far damage reaches.
 constexpr std::size_t kDamageWindow = 64;
+constexpr int kMaxPacketsToKeyframe = 100000;  // packets read past a seek to find seekKey's key frame
 constexpr int kIoBufferBytes = 1 << 16;
 // No decoded picture larger than this (8K fits): bounds what a hostile
 // header can make the decoder allocate.
@@ -281,6 +282,20 @@ class VideoSource : public FrameSource {
   }
 
  private:
+  // A packet sent to the decoder and not yet given back as a picture, by
+  // presentation time; `error` says why it failed, if it did.
+  struct Sent {
+    std::int64_t timestamp;
+    std::string error;
+    std::string damage;  // what the decoder logged while decoding it
+  };
+
+  // A decoded picture waiting for its turn.
+  struct Held {
+    std::int64_t timestamp;
+    FramePtr picture;
+  };
+
   [[noreturn]] void fail(const std::string& what) const { throw SourceError(origin_.name + ": " + what); }
 
   void check(int code, const std::string& what) const {
@@ -299,14 +314,15 @@ class VideoSource : public FrameSource {
   }
 
   double seconds(std::int64_t timestamp) const {
-    return static_cast<double>(timestamp - start_) * timeBase_.num / timeBase_.den;
+    // In floating point: a damaged file's timestamps may be anything.
+    return (static_cast<double>(timestamp) - static_cast<double>(start_)) * timeBase_.num / timeBase_.den;
   }
 
   // The stream's timestamp at or before a time.
   std::int64_t timestampAt(double time) const {
-    const double ticks = std::floor(time * timeBase_.den / timeBase_.num);
-    const double limit = 4e18;  // far from INT64 overflow once the start is added
-    return static_cast<std::int64_t>(std::clamp(ticks, -limit, limit)) + start_;
+    const double ticks = std::floor(time * timeBase_.den / timeBase_.num + static_cast<double>(start_));
+    const double limit = 9e18;  // within int64
+    return static_cast<std::int64_t>(std::clamp(ticks, -limit, limit));
   }
 
   // One step of decoding: takes a ready picture, or feeds one packet, or
@@ -339,12 +355,15 @@ class VideoSource : public FrameSource {
     const std::int64_t order = p->dts != AV_NOPTS_VALUE ? p->dts : p->pts;
     const std::string message = "lost in damaged data (" + skipped + ")";
     damageWindow_ = kDamageWindow;
+    // Just before the packet, whose own place comes after.
+    const std::int64_t before = order == kNoTime || order == kNoTime + 1 ? kNoTime : order - 1;
     if (lastPacketOrder_ == kNoTime || order == kNoTime || nominalStep() <= 0) {
-      return lost(order - 1, message + "; frames may be missing");
+      return lost(before, message + "; frames may be missing");
     }
     const double step = nominalStep() * timeBase_.den / timeBase_.num;  // in ticks
-    const auto missing = static_cast<std::int64_t>(std::llround((order - lastPacketOrder_) / step)) - 1;
-    if (missing > kMaxLostFrames) return lost(order - 1, message + "; about " + std::to_string(missing) + " frames");
+    const double gap = (static_cast<double>(order) - static_cast<double>(lastPacketOrder_)) / step;
+    const auto missing = gap > kMaxLostFrames + 1 ? kMaxLostFrames + 1 : static_cast<std::int64_t>(std::llround(gap)) - 1;
+    if (missing > kMaxLostFrames) return lost(before, message + "; about " + std::to_string(missing) + " frames");
     for (std::int64_t k = 1; k <= missing; ++k) {
       lost(lastPacketOrder_ + static_cast<std::int64_t>(std::llround(k * step)), message);
     }
@@ -363,18 +382,32 @@ class VideoSource : public FrameSource {
     lastPacketTime_ = p->pts != AV_NOPTS_VALUE ? p->pts : p->dts;
     if (p->dts != AV_NOPTS_VALUE || p->pts != AV_NOPTS_VALUE) lastPacketOrder_ = p->dts != AV_NOPTS_VALUE ? p->dts : p->pts;
     if (lastPacketTime_ != AV_NOPTS_VALUE) {
-      framesEnd_ = std::max(framesEnd_, seconds(lastPacketTime_ + std::max<std::int64_t>(p->duration, 0)));
+      const double duration = static_cast<double>(std::max<std::int64_t>(p->duration, 0)) * timeBase_.num / timeBase_.den;
+      framesEnd_ = std::max(framesEnd_, seconds(lastPacketTime_) + duration);
     }
     if (p->flags & AV_PKT_FLAG_CORRUPT) truncatedPacket_ = true;
     if (damageWindow_ > 0) --damageWindow_;
     if (p->pts != AV_NOPTS_VALUE) {
       const auto later = std::upper_bound(sent_.begin(), sent_.end(), p->pts,
                                           [](std::int64_t t, const Sent& e) { return t < e.timestamp; });
-      sent_.insert(later, Sent{p->pts, ""});
-      if (sent_.size() > kDamageWindow) settle(sent_.front().timestamp + 1);  // no decoder holds so many
+      sent_.insert(later, Sent{p->pts, "", ""});
+      if (sent_.size() > kDamageWindow) {  // no decoder holds so many
+        Sent oldest = std::move(sent_.front());
+        sent_.pop_front();
+        noPicture(std::move(oldest));
+      }
     }
+    startLogCapture();
     const int rc = avcodec_send_packet(decoder_.get(), p);
-    if (rc < 0 && rc != AVERROR(EAGAIN)) fault(lastPacketTime_, "cannot decode: " + describe(rc));
+    if (rc < 0 && rc != AVERROR(EAGAIN)) return fault(lastPacketTime_, "cannot decode: " + describe(rc));
+    // Some decoders mend damage they find (FFV1 copies a slice whose
+    // checksum fails from the frame before) and only log it. The decoding
+    // happens here, on this thread, unless codec threads do it.
+    const std::string logged = loggedError();
+    if (!logged.empty() && p->pts != AV_NOPTS_VALUE) {
+      const auto own = std::find_if(sent_.rbegin(), sent_.rend(), [&](const Sent& e) { return e.timestamp == p->pts; });
+      if (own != sent_.rend()) own->damage = logged;
+    }
   }
 
   // The demuxer has nothing more: the end of the file, or a fault. The
@@ -450,11 +483,12 @@ class VideoSource : public FrameSource {
       firstWidth_ = p->width;
       firstHeight_ = p->height;
     }
+    const auto own = std::find_if(sent_.begin(), sent_.end(), [&](const Sent& e) { return e.timestamp == timestamp; });
+    const std::string damage = own != sent_.end() && timestamp != AV_NOPTS_VALUE ? own->damage : loggedError();
     if (p->width != firstWidth_ || p->height != firstHeight_) {
       d.frame.error = "frame size changed from " + size(firstWidth_, firstHeight_) + " to " + size(p->width, p->height);
-    } else if ((p->flags & AV_FRAME_FLAG_CORRUPT) || p->decode_error_flags != 0) {
-      const std::string logged = loggedError();
-      d.frame.error = "the decoder found the picture damaged" + (logged.empty() ? "" : " (" + logged + ")");
+    } else if ((p->flags & AV_FRAME_FLAG_CORRUPT) || p->decode_error_flags != 0 || (own != sent_.end() && !damage.empty())) {
+      d.frame.error = "the decoder found the picture damaged" + (damage.empty() ? "" : " (" + damage + ")");
     } else {
       faultsInARow_ = 0;
       givePixels(std::move(picture), d.frame);
@@ -465,8 +499,8 @@ class VideoSource : public FrameSource {
     }
     if (timestamp != AV_NOPTS_VALUE) {
       settle(timestamp);
-      const auto own = std::find_if(sent_.begin(), sent_.end(), [&](const Sent& e) { return e.timestamp == timestamp; });
-      if (own != sent_.end()) sent_.erase(own);
+      const auto mine = std::find_if(sent_.begin(), sent_.end(), [&](const Sent& e) { return e.timestamp == timestamp; });
+      if (mine != sent_.end()) sent_.erase(mine);
     }
     place(std::move(d));
     if (faultsInARow_ > kMaxFaultsInARow) giveUp();
@@ -547,7 +581,7 @@ class VideoSource : public FrameSource {
     }
     const auto later = std::upper_bound(sent_.begin(), sent_.end(), timestamp,
                                         [](std::int64_t t, const Sent& e) { return t < e.timestamp; });
-    sent_.insert(later, Sent{timestamp, message});
+    sent_.insert(later, Sent{timestamp, message, ""});
   }
 
   Decoded errorFrame(std::int64_t timestamp, double time, const std::string& message) const {
@@ -574,13 +608,17 @@ class VideoSource : public FrameSource {
     while (!sent_.empty() && sent_.front().timestamp < timestamp) {
       Sent e = std::move(sent_.front());
       sent_.pop_front();
-      if (e.error.empty() && damageWindow_ == 0) continue;
-      if (e.error.empty()) e.error = "no picture decoded for it, near damaged data";
-      if (exactTarget_) continue;
-      givenUp_.push_back(e.timestamp);
-      if (givenUp_.size() > kDamageWindow) givenUp_.pop_front();
-      place(errorFrame(e.timestamp, seconds(e.timestamp), e.error));
+      noPicture(std::move(e));
     }
+  }
+
+  void noPicture(Sent e) {
+    if (e.error.empty() && damageWindow_ == 0) return;
+    if (e.error.empty()) e.error = "no picture decoded for it, near damaged data";
+    if (exactTarget_) return;
+    givenUp_.push_back(e.timestamp);
+    if (givenUp_.size() > kDamageWindow) givenUp_.pop_front();
+    place(errorFrame(e.timestamp, seconds(e.timestamp), e.error));
   }
 
   // Numbers a frame and queues it. The first frame after seekExact is
@@ -595,15 +633,16 @@ class VideoSource : public FrameSource {
   }
 
   // Seeks the container to the key frame at or before `timestamp` (to the
-  // first one when `fromStart`) and forgets the decoder's state.
+  // first one when `fromStart`) and forgets the decoder's state. Where there
+  // is no key frame before, the first one after will do.
   void seekTo(std::int64_t timestamp, bool fromStart) {
     AVFormatContext* format = container_.get();
-    int rc = fromStart ? avformat_seek_file(format, index_, std::numeric_limits<std::int64_t>::min(),
-                                            std::numeric_limits<std::int64_t>::min(),
-                                            std::numeric_limits<std::int64_t>::min(), 0)
-                       : av_seek_frame(format, index_, timestamp, AVSEEK_FLAG_BACKWARD);
-    if (rc < 0 && !fromStart) {
-      rc = avformat_seek_file(format, index_, std::numeric_limits<std::int64_t>::min(), timestamp, timestamp, 0);
+    if (fromStart) timestamp = start_;
+    int rc = av_seek_frame(format, index_, timestamp, AVSEEK_FLAG_BACKWARD);
+    if (rc < 0) rc = av_seek_frame(format, index_, timestamp, 0);
+    if (rc < 0) {
+      rc = avformat_seek_file(format, index_, std::numeric_limits<std::int64_t>::min(), timestamp,
+                              std::numeric_limits<std::int64_t>::max(), 0);
     }
     check(rc, "cannot seek");
     avcodec_flush_buffers(decoder_.get());
@@ -652,21 +691,34 @@ class VideoSource : public FrameSource {
     }
   }
 
-  // seekKey: the first key frame the demuxer gives, decoded alone (the
+  // seekKey: the last key frame at or before the time (the first after it
+  // when there is none), found by reading packets on from where the demuxer
+  // landed, whose index may be sparse (Matroska's lists clusters), up to the
+  // first packet decoded after the time. That frame alone is decoded (the
   // decoder drained after it), and the source then goes on from just after
   // it as after seekExact.
   void decodeKeyframe() {
     const double target = *keyTarget_;
     keyTarget_.reset();
+    const std::int64_t targetTimestamp = timestampAt(target);
     AVPacket* p = packet_.get();
-    for (int packets = 0;; ++packets) {
+    PacketPtr key(av_packet_alloc());
+    if (!key) fail("out of memory");
+    bool found = false;
+    for (int packets = 0; packets < kMaxPacketsToKeyframe; ++packets) {
       startLogCapture();
-      const int rc = av_read_frame(container_.get(), p);
-      if (rc < 0) return endOfInput(rc);
-      if (p->stream_index == index_ && (p->flags & AV_PKT_FLAG_KEY)) break;
+      if (av_read_frame(container_.get(), p) < 0) break;
+      const bool ours = p->stream_index == index_;
+      const std::int64_t order = p->dts != AV_NOPTS_VALUE ? p->dts : p->pts;
+      if (ours && (p->flags & AV_PKT_FLAG_KEY) && (!found || (p->pts != AV_NOPTS_VALUE && p->pts <= targetTimestamp))) {
+        av_packet_unref(key.get());
+        found = av_packet_ref(key.get(), p) == 0;
+      }
       av_packet_unref(p);
-      if (packets > kMaxFaultsInARow * 100) fail("no key frame near " + std::to_string(target) + " s");
+      if (found && ours && (order == AV_NOPTS_VALUE || order > targetTimestamp)) break;
     }
+    if (!found) return endOfInput(AVERROR_EOF);
+    av_packet_move_ref(p, key.get());
     sendPacket();
     av_packet_unref(p);
     avcodec_send_packet(decoder_.get(), nullptr);
@@ -682,11 +734,11 @@ class VideoSource : public FrameSource {
     for (Decoded& d : ready_) d.frame.index = -1;
     // Then on as after seekExact to just past the key frame.
     const double after = ready_.empty() ? target : std::nextafter(ready_.back().frame.time, HUGE_VAL);
-    std::deque<Decoded> key = std::move(ready_);
+    std::deque<Decoded> keyFrame = std::move(ready_);
     seekTo(timestampAt(after), false);
     exactTarget_ = after;
     numberByPackets_ = true;
-    ready_ = std::move(key);
+    ready_ = std::move(keyFrame);
   }
 
   // The presentation times of the key frames in the container's index.
@@ -708,13 +760,17 @@ class VideoSource : public FrameSource {
       for (std::int64_t t : indexed) keyframes_.push_back(seconds(t));
       return;
     }
-    const std::int64_t reorder = static_cast<std::int64_t>(std::ceil(delay * nominalStep() * timeBase_.den / timeBase_.num));
+    const double ticks = std::ceil(delay * nominalStep() * timeBase_.den / timeBase_.num);
+    const std::int64_t reorder = ticks >= 0 && ticks < 1e15 ? static_cast<std::int64_t>(ticks) : 0;
     Container look(origin_);
     look.keepOnly(index_);
     PacketPtr packet(av_packet_alloc());
     if (!packet) return;
     for (std::int64_t t : indexed) {
-      if (av_seek_frame(look.get(), index_, t + reorder, AVSEEK_FLAG_BACKWARD) < 0) continue;
+      if (t > std::numeric_limits<std::int64_t>::max() - reorder ||
+          av_seek_frame(look.get(), index_, t + reorder, AVSEEK_FLAG_BACKWARD) < 0) {
+        continue;
+      }
       while (av_read_frame(look.get(), packet.get()) >= 0) {
         const bool ours = packet->stream_index == index_, key = packet->flags & AV_PKT_FLAG_KEY;
         const std::int64_t pts = packet->pts;
@@ -768,18 +824,6 @@ class VideoSource : public FrameSource {
   FramePtr picture_;
   ScalerPtr scaler_;
   SourceInfo info_;
-
-  // A packet sent to the decoder and not yet given back as a picture, by
-  // presentation time; `error` says why it failed, if it did.
-  struct Sent {
-    std::int64_t timestamp;
-    std::string error;
-  };
-
-  struct Held {
-    std::int64_t timestamp;
-    FramePtr picture;
-  };
 
   std::deque<Decoded> ready_;  // numbered, in presentation order
   std::deque<Held> held_;      // decoded, by time, at most holdLimit_

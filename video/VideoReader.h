@@ -12,29 +12,40 @@
 // 16-bit) are converted to grey by libswscale, with ITU-R BT.601 luma at
 // full range for RGB and the stored range for YUV.
 //
-// Times. A frame's time is its own timestamp (best_effort_timestamp) times
-// the stream's time base, less the stream's start time where the container
-// gives one, so the first frame of a usual file is at 0 and a variable-rate
-// file keeps its times. A frame without a timestamp takes the previous
-// frame's time plus one frame at the nominal rate. Indices count the frames
-// as they are decoded, from 0.
+// Times. A frame's time is its own timestamp (its packet's presentation
+// time as the decoder carries it; best_effort_timestamp where it has none)
+// times the stream's time base, less the stream's start time where the
+// container gives one, so the first frame of a usual file is at 0 and a
+// variable-rate file keeps its times. (best_effort_timestamp is no better
+// where the packet's time exists, and after damage it switches to decoding
+// times.) A frame without any timestamp takes the previous frame's time plus
+// one frame at the nominal rate. Indices count the frames as they come, from
+// 0, error frames included.
 //
 // Faults. A file that cannot be opened, is not a video, has no video stream,
 // or whose codec has no decoder throws SourceError from openVideo. A packet
 // that fails to decode, or a picture the decoder marks as damaged, becomes a
-// frame with `error` set (its time from the packet, where known) and
-// decoding goes on; so does a frame whose size differs from the first
-// frame's. An input that ends inside a packet, or that can no longer be
-// read, ends the source with a SourceError after the frames before it; 100
-// faults in a row without a good frame end it too.
+// frame with `error` set, at the packet's time, and decoding goes on; so
+// does a frame whose size differs from the first frame's, and each packet
+// near damage for which the decoder gives no picture. Damaged container data
+// that the demuxer skips becomes error frames too, as many as the gap in
+// time holds at the nominal rate. So every packet has its row, and the
+// frames after damage keep their indices. An input that ends mid-stream (a
+// cut packet, or frames that stop short of the duration the header states,
+// by more than two frames, or 0.5 s when only the whole file's duration is
+// known) or that can no longer be read ends the source with a SourceError
+// after the frames before it; 100 faults in a row without a good frame end
+// it too.
 //
 // Seeking (files and memory, not pipes): keyframeTimes() lists the
-// presentation times of the key frames the container's index knows (read
-// once, from one packet per key frame); seekKey(t) decodes just the key frame
-// at or before t; seekExact(t) decodes forward from it to the first frame at
-// or after t, and numbers that frame by counting the packets before it, read
-// without decoding. A container whose packets reach into other files
-// (playlists, references) is refused: only the one file is read.
+// presentation times of the key frames in the container's index (where the
+// index holds decoding times, as MP4's does, one packet per key frame is
+// read to learn them); seekKey(t) decodes just the key frame at or before t;
+// seekExact(t) decodes forward from it to the first frame at or after t,
+// and numbers that frame by counting the packets before it, read without
+// decoding from the start by a second demuxer. A container whose packets
+// reach into other files (playlists, references) is refused: only the one
+// file is read.
 //
 // Decoding is single-threaded unless `threads` says otherwise; FFmpeg's own
 // log is kept off stderr (see video/ffmpeg.h).

@@ -126,15 +126,18 @@ void VideoWriter::Encoder::open() {
   c->color_range = AVCOL_RANGE_JPEG;
   c->colorspace = AVCOL_SPC_SMPTE170M;  // BT.601
   if (s.keyframeInterval > 0) c->gop_size = s.keyframeInterval;
+  const bool fixedInterval = s.keyframeInterval > 0;  // no extra key frames at scene changes
   if (avi) c->max_b_frames = 0;  // AVI has no presentation times to reorder by
   if (muxer->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   switch (chosen) {
     case Codec::h264:
       av_opt_set(c->priv_data, "preset", "veryfast", 0);
       av_opt_set(c->priv_data, "crf", "18", 0);
+      if (fixedInterval) av_opt_set(c->priv_data, "x264-params", "scenecut=0", 0);
       break;
     case Codec::mpeg4:
     case Codec::mjpeg:
+      if (fixedInterval) av_opt_set_int(c->priv_data, "sc_threshold", 1000000000, 0);
       c->flags |= AV_CODEC_FLAG_QSCALE;
       c->global_quality = FF_QP2LAMBDA * 2;
       break;

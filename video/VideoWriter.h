@@ -55,7 +55,7 @@ class VideoWriter {
     double frameRate = 30;     // nominal frames per second
     Codec codec = Codec::automatic;
     Pixels pixels = Pixels::grey;
-    int keyframeInterval = 0;  // frames from one key frame to the next; 0: the codec's default
+    int keyframeInterval = 0;  // a key frame every this many frames, and no others; 0: as the codec chooses
     int threads = 1;           // encoder threads; 0 lets FFmpeg choose
   };
 
