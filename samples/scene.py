@@ -66,7 +66,7 @@ SCRIPT_HELP = """script: comma-separated steps, e.g. "walk,centre,still:2,turn:2
 # The presets: settings over DEFAULTS, and options given on the command line
 # over those.
 PRESETS = {
-    "demo": dict(duration=6, script="walk,turn:1,centre,turn:-1:0.8,walk"),
+    "demo": dict(script="walk,turn:1,centre,turn:-1:0.8,walk"),
     "openfield": dict(duration=60, script="walk,centre,still:2,turn:2,walk,curl:3,walk,turn:-1,centre,roam"),
     "clean": dict(duration=10, flat=True, blur=0.0, script="walk,centre,still:1,turn:1,walk,turn:-1,walk"),
     "light": dict(duration=30, polarity="light", script="walk,centre,still:1,turn:1,walk,curl:2,walk,turn:-1,roam"),
@@ -321,7 +321,7 @@ class Track:
             # A body length at least from where the animal is.
             if self.place is None or math.hypot(p[0] - self.place[0], p[1] - self.place[1]) >= self.length:
                 return p
-        raise ValueError("no room in the arena for a body of %g px to move" % self.length)
+        raise ValueError("the arena is too small for a body of %g px to move about" % self.length)
 
     # Reading the motion.
 
