@@ -113,14 +113,29 @@ class Rodent:
         self.centre = (0.0, 0.0)
         self.strokes = []                        # (s, t, radius) in the animal's frame
         self.bands = []                          # (part, first, end): strokes[first:end] form one band
+        self._blocks = []                        # with arrays: the bands' strokes, as arrays
         if tail != "none":
             self._tail(tail, math.radians(tail_bend), tail_length * self.length)
         self._limbs(limbs, limb_swing or (0.0,) * 4)
         if ears:
             s = (0.72 - 0.5) * self.length
             for side in (1, -1):
-                self.bands.append(("ear", len(self.strokes), len(self.strokes) + 1))
-                self.strokes.append((s, side * self.half_width(s) * 0.8, EAR_RADIUS * self.length))
+                first = self._stroke_count()
+                self._add_strokes([(s, side * self.half_width(s) * 0.8, EAR_RADIUS * self.length)])
+                self.bands.append(("ear", first, first + 1))
+        if arrays:
+            import numpy as np
+            self.strokes = np.concatenate(self._blocks) if self._blocks else np.zeros((0, 3))
+
+    def _stroke_count(self):
+        return sum(len(b) for b in self._blocks) if self.arrays else len(self.strokes)
+
+    def _add_strokes(self, strokes):
+        if self.arrays:
+            import numpy as np
+            self._blocks.append(np.asarray(strokes, dtype=float).reshape(-1, 3))
+        else:
+            self.strokes.extend(strokes)
 
     def world(self, s, t):
         return (self.centre[0] + s * self.d[0] + t * self.n[0],
@@ -138,7 +153,7 @@ class Rodent:
         (radians in the animal's frame), bends by `turn(a)` after arc length a
         and tapers from radius r0 to r1."""
         step = 0.25
-        first = len(self.strokes)
+        first = self._stroke_count()
         if self.arrays:
             self._band_arrays(s, t, heading, length, r0, r1, turn, step)
         else:
@@ -150,7 +165,7 @@ class Rodent:
                 s += step * math.cos(phi)
                 t += step * math.sin(phi)
                 a += step
-        self.bands.append((part, first, len(self.strokes)))
+        self.bands.append((part, first, self._stroke_count()))
 
     def _band_arrays(self, s, t, heading, length, r0, r1, turn, step):
         """The strokes of _band's loop, computed with NumPy."""
@@ -160,7 +175,7 @@ class Rodent:
         phi = heading + turn(f) + np.zeros(count)
         ss = s + np.concatenate([[0.0], np.cumsum(step * np.cos(phi[:-1]))])
         ts = t + np.concatenate([[0.0], np.cumsum(step * np.sin(phi[:-1]))])
-        self.strokes.extend(zip(ss.tolist(), ts.tolist(), (r0 + (r1 - r0) * f).tolist()))
+        self._add_strokes(np.column_stack([ss, ts, r0 + (r1 - r0) * f]))
 
     def _tail(self, shape, bend, length):
         root = TAIL_WIDTH * self.length / 2

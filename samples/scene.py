@@ -89,6 +89,7 @@ WAG_HZ = (0.4, 1.1)
 CURL_LENGTH = 0.12          # tail length while curled under the body, body lengths
 STRIDE = 0.6                # body lengths walked per stride
 LEG_SWING = 0.35            # radians
+WALL_SHARE = 0.7            # of the places walked to (outside the centre steps) near a wall
 
 
 def ease(f, ramp=0.25):
@@ -202,7 +203,7 @@ class Track:
             self.heading = self.rng.uniform(0, 360)
 
     def _roam_step(self):
-        kind = self.rng.choice(["walk", "centre", "still", "turn", "curl"], p=[0.5, 0.15, 0.15, 0.12, 0.08])
+        kind = self.rng.choice(["walk", "centre", "still", "turn", "curl"], p=[0.57, 0.08, 0.15, 0.12, 0.08])
         if kind == "still":
             self._step(kind, [round(self.rng.uniform(0.5, 3.0), 2)])
         elif kind == "curl":
@@ -316,6 +317,12 @@ class Track:
             x1, y1 = min(x1, zx1 - inset), min(y1, zy1 - inset)
         for _ in range(1000):
             p = (self.rng.uniform(x0, x1), self.rng.uniform(y0, y1)) if x0 < x1 and y0 < y1 else None
+            if p and not inside_centre and self.rng.random() < WALL_SHARE:
+                # Rodents keep to the walls: near one side.
+                band = min(0.5 * self.length, (x1 - x0) / 2, (y1 - y0) / 2)
+                side = self.rng.integers(4)
+                inset = self.rng.uniform(0, band)
+                p = ((x0 + inset, p[1]), (x1 - inset, p[1]), (p[0], y0 + inset), (p[0], y1 - inset))[side]
             if p is None or (outside_centre and zx0 <= p[0] <= zx1 and zy0 <= p[1] <= zy1):
                 continue
             # A body length at least from where the animal is.
@@ -326,7 +333,8 @@ class Track:
     # Reading the motion.
 
     def state(self, t):
-        """(segment, body centre, heading in degrees) at time t."""
+        """(segment, body centre, heading in degrees, distance walked,
+        kind of motion) at time t."""
         i = max(bisect.bisect_right(self.starts, t) - 1, 0)
         seg = self.segments[i]
         if t > seg.t1:          # after the script's end: stays where it stopped
@@ -441,7 +449,7 @@ def build_floor(width, height, arenas, palette, flat, rng):
         cx, cy = width / 2, height / 2
         light = 1 - 0.3 * ((xs - cx) ** 2 + (ys - cy) ** 2) / (cx * cx + cy * cy)
         hx, hy = rng.uniform(0.55, 0.85) * width, rng.uniform(0.35, 0.65) * height
-        light = light + 0.2 * np.exp(-((xs - hx) ** 2 + (ys - hy) ** 2) / (2 * (0.22 * width) ** 2))
+        light = light + 0.25 * np.exp(-((xs - hx) ** 2 + (ys - hy) ** 2) / (2 * (0.22 * width) ** 2))
         light = light.astype(np.float32)
         base *= 1 + 0.04 * smooth_noise((height, width), max(int(80 * scale), 2), rng)
     darkness = np.zeros((height, width), np.float32)
@@ -625,7 +633,7 @@ class Animal:
                    nose=in_frame(rodent.world(self.length / 2, 0.0)),
                    tail_base=in_frame(rodent.world(-self.length / 2, 0.0)))
         tip = tail_tip(rodent)
-        if tip and kind != "curl":
+        if tip is not None and kind != "curl":
             row["tail_tip"] = in_frame(rodent.world(tip[0], tip[1]))
             row["tail_visible"] = int(row["tail_tip"] is not None and row["tail_base"] is not None)
         return row
@@ -773,37 +781,43 @@ class Scene:
         self.lit = self.base * self.light
         self.tilt_field = (np.arange(width, dtype=np.float32) - width / 2) / (width / 2)
         self.lit_tilted = self.lit * self.tilt_field[None, :]
+        # Sensor noise: a few frames of it, shifted at random for each frame.
+        # They also hold the 0.5 that rounds the frame to whole grey levels.
         noise_rng = np.random.default_rng(seeds[2])
         self.noise_margin = 32
-        self.noise_bank = [] if settings["flat"] or settings["noise"] <= 0 else [
-            (settings["noise"] * noise_rng.standard_normal((height + 32, width + 32), dtype=np.float32))
-            for _ in range(8)]
+        noise = 0.0 if settings["flat"] else settings["noise"]
+        self.noise_bank = [noise * noise_rng.standard_normal((height + 32, width + 32), dtype=np.float32) + 0.5
+                           for _ in range(8 if noise > 0 else 1)]
         self.noise_rng = noise_rng
         self.drift_phases = np.random.default_rng(seeds[3]).uniform(0, 2 * math.pi, 2)
         self.rows = [[] for _ in self.animals]
 
     def frames(self):
-        """Yields (index, time, uint8 frame), and gathers the truth rows."""
+        """Yields (index, time, uint8 frame), and gathers the truth rows.
+        Each frame is valid until the next is made."""
         st = self.settings
         exposure = st["blur"] / st["fps"]
+        drift = 0.0 if st["flat"] else st["drift"]
+        frame = np.empty_like(self.lit)
+        tilted = np.empty_like(self.lit)
+        grey = np.empty(frame.shape, np.uint8)
+        height, width = frame.shape
         for index, t in enumerate(self.times):
-            drift = 0.0 if st["flat"] else st["drift"]
             gain, tilt = lighting_gain(t, drift, self.drift_phases)
-            frame = self.lit * gain
+            np.multiply(self.lit, gain, out=frame)
             if tilt:
-                frame += tilt * self.lit_tilted
+                frame += np.multiply(self.lit_tilted, tilt, out=tilted)
             for animal, rows in zip(self.animals, self.rows):
                 drawing, pose = animal.draw(t, exposure)
                 rows.append(animal.truth(pose))
                 if drawing:
                     self._composite(frame, drawing, animal, gain, tilt)
-            if self.noise_bank:
-                k = self.noise_rng.integers(len(self.noise_bank))
-                ox, oy = self.noise_rng.integers(0, self.noise_margin, 2)
-                frame += self.noise_bank[k][oy:oy + frame.shape[0], ox:ox + frame.shape[1]]
-            frame += 0.5
+            k = self.noise_rng.integers(len(self.noise_bank))
+            ox, oy = self.noise_rng.integers(0, self.noise_margin, 2)
+            frame += self.noise_bank[k][oy:oy + height, ox:ox + width]
             np.clip(frame, 0, 255, out=frame)
-            yield index, t, frame.astype(np.uint8)
+            np.copyto(grey, frame, casting="unsafe")
+            yield index, t, grey
 
     def _composite(self, frame, drawing, animal, gain, tilt):
         (x0, y0, x1, y1), cover, body = drawing
@@ -868,7 +882,7 @@ def parser():
     p.add_argument("--fps", type=float, help="frames per second (30)")
     p.add_argument("--duration", type=float, metavar="S", help="seconds (default: the script's length)")
     p.add_argument("--script", help="the animals' steps (see below; default roam)")
-    p.add_argument("--length", type=float, metavar="PX", help="body length, rump to nose (22 %% of the height)")
+    p.add_argument("--length", type=float, metavar="PX", help="body length, rump to nose (25 %% of the height)")
     p.add_argument("--tail-length", type=float, metavar="F", help="tail length in body lengths (0.95)")
     p.add_argument("--no-tail", dest="tail", action="store_const", const=False, help="draw no tail")
     p.add_argument("--legs", type=int, choices=range(0, 5), help="legs drawn (4)")
@@ -905,7 +919,7 @@ def settings_from(args, p):
             settings[key] = value
     width, height = settings["size"]
     if settings["length"] is None:
-        settings["length"] = round(0.22 * height)
+        settings["length"] = round(0.25 * height)
     if settings.get("soft") is None:
         settings["soft"] = round(2.5 * height / 480, 2)
     checks = [

@@ -72,7 +72,7 @@ class TruthAgreesWithPixels(unittest.TestCase):
     def test_partly_and_wholly_out_of_view(self):
         # The floor fills the frame; the animal walks out over each edge,
         # and is lifted out.
-        script = "at:70:240:180,exit:0.3,to:570:240,exit:0.3,to:320:70,exit:0.3,to:320:410,exit:0.3,away:0.5"
+        script = "at:80:240:180,exit:0.3,to:560:240,exit:0.3,to:320:80,exit:0.3,to:320:400,exit:0.3,away:0.5"
         with tempfile.TemporaryDirectory() as tmp:
             frames, rows, info = run_scene(tmp, "--margin", "0", *BODY_ONLY, "--script", script, "--fps", "10")
             arena = info["arenas"][0]
