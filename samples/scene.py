@@ -18,8 +18,9 @@ top-left pixel. `center` is the centroid of the body without tail, legs and
 ears, of its part inside the frame; `visible` is the fraction of the body's
 area inside the frame (0: no animal in view); points outside the frame are
 empty. heading_deg is the direction of the nose, 0 = +x, 90 = +y (clockwise
-on screen). tail_visible is 1 when the tail is drawn at full length with base
-and tip in the frame; moving is 1 while the animal walks. The --info JSON
+on screen). tail_visible is 1 when the tail is drawn at full length (not
+curled, nor curling) with base and tip in the frame; moving is 1 while the
+animal walks. The --info JSON
 holds the settings, the arenas and the measures derived from the rows.
 
 Every scene is deterministic: the same options and --seed give the same bytes.
@@ -685,6 +686,8 @@ def frame_times(settings, rng):
     if settings["jitter"] > 0:
         times[1:] += rng.uniform(-settings["jitter"], settings["jitter"], count - 1) / fps
     dropped = []
+    if settings["drop"] and settings["drop"] > min(count // 2, count - 2):   # never the first or last
+        raise ValueError("--drop must leave at least half of the %d frames" % count)
     if settings["drop"]:
         dropped = sorted(int(i) for i in rng.choice(np.arange(1, count - 1), settings["drop"], replace=False))
     return np.delete(times, dropped), dropped
@@ -957,8 +960,9 @@ def main(argv):
     except ValueError as e:
         p.error(str(e))
     count = len(scene.times)
-    if settings["drop"] and settings["drop"] > (count + len(scene.dropped)) // 2:
-        p.error("--drop must leave at least half of the %d frames" % (count + len(scene.dropped)))
+    beyond = sorted(n for n in snapshots if n >= count)
+    if beyond:
+        p.error("--snapshot %d: the scene has %d frames" % (beyond[0], count))
     if args.out == "-" and sys.stdout.isatty():
         p.error("the frames are raw bytes: pipe them into a program or give --out FILE")
     out = sys.stdout.buffer if args.out == "-" else open(args.out, "wb")
@@ -977,10 +981,6 @@ def main(argv):
     finally:
         if out is not sys.stdout.buffer:
             out.close()
-    missing = sorted(n for n in snapshots if n >= count)
-    if missing:
-        sys.stderr.write("scene.py: no frame %d: the scene has %d frames\n" % (missing[0], count))
-        return 1
     if args.times:
         with open(args.times, "w") as f:
             f.write("".join("%.6f\n" % t for t in scene.times))

@@ -188,6 +188,8 @@ class Stream(unittest.TestCase):
             (["--length", "300", "--duration", "1"], "too small"),
             (["--script", "roam"], "needs --duration"),
             (["--preset", "demo", "--snapshot", "frame.png"], "N:FILE"),
+            (["--preset", "demo", "--snapshot", "9999:frame.png"], "the scene has"),
+            (["--preset", "vfr", "--duration", "0.1"], "--drop must leave"),
         ]
         for options, message in cases:
             with self.subTest(options):
