@@ -47,9 +47,9 @@ TRUTH_COLUMNS = ("frame,time_s,arena,visible,center_x,center_y,nose_x,nose_y,tai
 # and the tail thins and fades toward its tip.
 PALETTES = {
     "dark": dict(floor=210.0, wall=112.0, body=28.0, line=0.93, shadow=0.18,
-                 opacity={"tail": (0.55, 0.3), "limb": (0.45, 0.3), "ear": (0.6, 0.6)}),
+                 opacity={"tail": (0.55, 0.3), "limb": (0.35, 0.2), "ear": (0.6, 0.6)}),
     "light": dict(floor=42.0, wall=24.0, body=222.0, line=1.3, shadow=0.25,
-                  opacity={"tail": (0.5, 0.3), "limb": (0.45, 0.3), "ear": (0.6, 0.6)}),
+                  opacity={"tail": (0.5, 0.3), "limb": (0.35, 0.2), "ear": (0.6, 0.6)}),
 }
 
 SCRIPT_HELP = """script: comma-separated steps, e.g. "walk,centre,still:2,turn:2,curl:3,roam"
@@ -898,7 +898,7 @@ def parser():
     p.add_argument("--noise", type=float, metavar="SD", help="sensor noise, grey levels (1.5)")
     p.add_argument("--drift", type=float, metavar="F", help="strength of the lighting drift (1)")
     p.add_argument("--blur", type=float, metavar="F", help="exposure as a fraction of the frame time (0.5); 0: none")
-    p.add_argument("--soft", type=float, metavar="PX", help="width of the animal's edge (2.5 per 480 rows)")
+    p.add_argument("--soft", type=float, metavar="PX", help="width of the animal's edge (3 per 480 rows)")
     p.add_argument("--jitter", type=float, metavar="F", help="frame times jitter by up to F frame times (0)")
     p.add_argument("--drop", type=int, metavar="N", help="frames dropped at random (0)")
     p.add_argument("--out", default="-", metavar="RAW", help="frames to this file (default: standard output)")
@@ -924,7 +924,7 @@ def settings_from(args, p):
     if settings["length"] is None:
         settings["length"] = round(0.25 * height)
     if settings.get("soft") is None:
-        settings["soft"] = round(2.5 * height / 480, 2)
+        settings["soft"] = round(3.0 * height / 480, 2)
     checks = [
         (64 <= width <= 8192 and 64 <= height <= 8192, "--size must be from 64x64 to 8192x8192"),
         (0 < settings["fps"] <= 1000, "--fps must be above 0 and at most 1000"),
