@@ -14,7 +14,8 @@ Every drawing is deterministic: the same options give the same pixels. With
 --truth the script prints where a person would put the tail base, the body
 centre and the nose, as one CSV row (see TRUTH_HEADER).
 
-Python 3 standard library only.
+Python 3 standard library only; the anti-aliased drawing into arrays that the
+video scenes use (Rodent.coverage, samples/scene.py) needs NumPy.
 """
 
 import argparse
@@ -79,22 +80,31 @@ class Mask:
                     self.set(x, y)
 
     def png(self):
-        raw = b"".join(b"\x00" + bytes(row) for row in self.rows)
+        return grey_png(self.width, self.height, self.rows)
 
-        def chunk(kind, data):
-            body = kind + data
-            return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
 
-        header = struct.pack(">IIBBBBB", self.width, self.height, 8, 0, 0, 0, 0)
-        return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
-                + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+def grey_png(width, height, rows, level=9):
+    """An 8-bit grey PNG of `rows` (height byte strings of width bytes)."""
+    raw = b"".join(b"\x00" + bytes(row) for row in rows)
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+
+    header = struct.pack(">IIBBBBB", width, height, 8, 0, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
+            + chunk(b"IDAT", zlib.compress(raw, level)) + chunk(b"IEND", b""))
 
 
 class Rodent:
     """The animal in its own frame: s along the axis (rump -L/2, nose +L/2),
     t across it; placed at `centre` with the nose pointing along `heading`."""
 
-    def __init__(self, length, heading, tail, tail_bend, tail_length, limbs, ears):
+    def __init__(self, length, heading, tail, tail_bend, tail_length, limbs, ears, limb_swing=None,
+                 arrays=False):
+        # arrays: compute the strokes with NumPy, for the video scenes; the
+        # masks keep the plain loop, whose rounding their pixels depend on.
+        self.arrays = arrays
         self.length = float(length)
         self.half = BODY_WIDTH * self.length / 2
         a = math.radians(heading)
@@ -102,13 +112,30 @@ class Rodent:
         self.n = (-math.sin(a), math.cos(a))     # to the animal's right
         self.centre = (0.0, 0.0)
         self.strokes = []                        # (s, t, radius) in the animal's frame
+        self.bands = []                          # (part, first, end): strokes[first:end] form one band
+        self._blocks = []                        # with arrays: the bands' strokes, as arrays
         if tail != "none":
             self._tail(tail, math.radians(tail_bend), tail_length * self.length)
-        self._limbs(limbs)
+        self._limbs(limbs, limb_swing or (0.0,) * 4)
         if ears:
             s = (0.72 - 0.5) * self.length
             for side in (1, -1):
-                self.strokes.append((s, side * self.half_width(s) * 0.8, EAR_RADIUS * self.length))
+                first = self._stroke_count()
+                self._add_strokes([(s, side * self.half_width(s) * 0.8, EAR_RADIUS * self.length)])
+                self.bands.append(("ear", first, first + 1))
+        if arrays:
+            import numpy as np
+            self.strokes = np.concatenate(self._blocks) if self._blocks else np.zeros((0, 3))
+
+    def _stroke_count(self):
+        return sum(len(b) for b in self._blocks) if self.arrays else len(self.strokes)
+
+    def _add_strokes(self, strokes):
+        if self.arrays:
+            import numpy as np
+            self._blocks.append(np.asarray(strokes, dtype=float).reshape(-1, 3))
+        else:
+            self.strokes.extend(strokes)
 
     def world(self, s, t):
         return (self.centre[0] + s * self.d[0] + t * self.n[0],
@@ -121,40 +148,61 @@ class Rodent:
     def half_width(self, s):
         return self.half * profile(s / self.length + 0.5)
 
-    def _band(self, s, t, heading, length, r0, r1, turn):
-        """A stroke from (s, t) that starts out along `heading` (radians in the
-        animal's frame), bends by `turn(a)` after arc length a and tapers from
-        radius r0 to r1."""
+    def _band(self, part, s, t, heading, length, r0, r1, turn):
+        """A stroke of `part` from (s, t) that starts out along `heading`
+        (radians in the animal's frame), bends by `turn(a)` after arc length a
+        and tapers from radius r0 to r1."""
         step = 0.25
-        a = 0.0
-        while a <= length:
-            f = a / length if length > 0 else 0.0
-            self.strokes.append((s, t, r0 + (r1 - r0) * f))
-            phi = heading + turn(f)
-            s += step * math.cos(phi)
-            t += step * math.sin(phi)
-            a += step
+        first = self._stroke_count()
+        if self.arrays:
+            self._band_arrays(s, t, heading, length, r0, r1, turn, step)
+        else:
+            a = 0.0
+            while a <= length:
+                f = a / length if length > 0 else 0.0
+                self.strokes.append((s, t, r0 + (r1 - r0) * f))
+                phi = heading + turn(f)
+                s += step * math.cos(phi)
+                t += step * math.sin(phi)
+                a += step
+        self.bands.append((part, first, self._stroke_count()))
+
+    def _band_arrays(self, s, t, heading, length, r0, r1, turn, step):
+        """The strokes of _band's loop, computed with NumPy."""
+        import numpy as np
+        count = int(length // step) + 1 if length >= 0 else 0
+        f = np.arange(count) * step / length if length > 0 else np.zeros(count)
+        phi = heading + turn(f) + np.zeros(count)
+        ss = s + np.concatenate([[0.0], np.cumsum(step * np.cos(phi[:-1]))])
+        ts = t + np.concatenate([[0.0], np.cumsum(step * np.sin(phi[:-1]))])
+        self._add_strokes(np.column_stack([ss, ts, r0 + (r1 - r0) * f]))
 
     def _tail(self, shape, bend, length):
         root = TAIL_WIDTH * self.length / 2
+        if self.arrays:
+            import numpy as np
+            sin = np.sin
+        else:
+            sin = math.sin
         turns = {
             "straight": lambda f: 0.0,
             "curved": lambda f: bend * f,
-            "wavy": lambda f: bend * math.sin(2 * math.pi * f),
+            "wavy": lambda f: bend * sin(2 * math.pi * f),
         }
         # Starts a little inside the rump so that it joins the body smoothly.
-        self._band(-self.length / 2 + 0.04 * self.length, 0.0, math.pi, length, root, MIN_RADIUS,
+        self._band("tail", -self.length / 2 + 0.04 * self.length, 0.0, math.pi, length, root, MIN_RADIUS,
                    turns[shape])
 
-    def _limbs(self, count):
-        # Front legs reach forward and out, hind legs back and out.
+    def _limbs(self, count, swing):
+        # Front legs reach forward and out, hind legs back and out; `swing`
+        # turns each leg (radians) from that rest angle, as in a stride.
         legs = [(0.62, 1, 1.0), (0.62, -1, -1.0), (0.24, 1, 2.3), (0.24, -1, -2.3)]
         r = max(LIMB_WIDTH * self.length / 2, MIN_RADIUS + 0.25)
-        for u, side, angle in legs[:count]:
+        for (u, side, angle), turn in zip(legs[:count], swing):
             s = (u - 0.5) * self.length
             t0 = side * self.half_width(s) * 0.6
             reach = self.half_width(s) * 0.4 + LIMB_REACH * self.length
-            self._band(s, t0, angle, reach / abs(math.sin(angle)), r, r * 0.8, lambda f: 0.0)
+            self._band("limb", s, t0, angle + turn, reach / abs(math.sin(angle)), r, r * 0.8, lambda f: 0.0)
 
     def extent(self):
         """Bounding box (x0, y0, x1, y1) in the current placement."""
@@ -195,6 +243,190 @@ class Rodent:
     def tail_base(self):
         x, y = self.world(-self.length / 2, 0.0)
         return (round(x - 0.5), round(y - 0.5))
+
+    # Anti-aliased drawing into NumPy arrays, for the videos of
+    # samples/scene.py; the masks above do not use it, and NumPy is imported
+    # only here.
+
+    def outline(self):
+        """The body's contour without tail, legs and ears, in the animal's
+        frame: arrays s, t down the right side from rump to nose and back up
+        the left side."""
+        import numpy as np
+        u, h, _ = profile_table()
+        s = (u - 0.5) * self.length
+        t = h * self.half
+        return np.concatenate([s, s[-2:0:-1]]), np.concatenate([t, -t[-2:0:-1]])
+
+    def _world_arrays(self, s, t):
+        return (self.centre[0] + s * self.d[0] + t * self.n[0],
+                self.centre[1] + s * self.d[1] + t * self.n[1])
+
+    def bounds(self, pad=0.0, strokes=True):
+        """Pixel window (x0, y0, x1, y1), ends exclusive, holding everything
+        drawn (or only the body, with strokes=False) plus `pad` pixels."""
+        import numpy as np
+        corners = np.array([[1, 1], [1, -1], [-1, 1], [-1, -1]]) * [self.length / 2, self.half]
+        s, t, r = corners[:, 0], corners[:, 1], np.zeros(4)
+        if strokes:
+            seg = self._segments()
+            s, t, r = (np.concatenate([s, seg["s0"], seg["s1"]]), np.concatenate([t, seg["t0"], seg["t1"]]),
+                       np.concatenate([r, seg["r0"], seg["r1"]]))
+        xs, ys = self._world_arrays(s, t)
+        r = r + pad + 1
+        return (math.floor((xs - r).min()), math.floor((ys - r).min()),
+                math.ceil((xs + r).max()), math.ceil((ys + r).max()))
+
+    def coverage(self, box, soft=1.0, opacity=None):
+        """Draws the animal into the pixel window box = (x0, y0, x1, y1), ends
+        exclusive: two float32 arrays of (y1 - y0) rows by (x1 - x0) in 0..1.
+        The first holds the body and the parts not named in `opacity`; the
+        second the parts named there ("tail", "limb", "ear"), each fading
+        from opacity[part][0] where it starts (the tail's root) to [1] at its
+        end. Edges ramp over `soft` pixels (1 is plain anti-aliasing, more an
+        edge out of focus); the ramp is centred on the contour, so areas and
+        centroids keep their values."""
+        import numpy as np
+        opacity = opacity or {}
+        x0, y0, x1, y1 = box
+        solid = np.zeros((y1 - y0, x1 - x0), np.float32)
+        faint = np.zeros_like(solid)
+        self._cover_body(solid, box, soft)
+        seg = self._segments()
+        weight = np.ones((len(seg["part"]), 2))
+        named = np.zeros(len(seg["part"]), bool)
+        for name, (first, last) in opacity.items():
+            pick = seg["part"] == PARTS.index(name)
+            weight[pick] = first + (last - first) * seg["along"][pick]
+            named |= pick
+        self._cover_segments(solid, box, seg, ~named, weight, soft)
+        self._cover_segments(faint, box, seg, named, weight, soft)
+        return solid, faint
+
+    def _segments(self):
+        """The bands as chains of straight tapered segments of 12 strokes
+        (3 px; along a tail bent by 110 degrees their chords stray 0.02 px from
+        the curve): arrays s0, t0, s1, t1, r0, r1 of their ends, part (an
+        index into PARTS) and along (n x 2: where the ends lie along the band,
+        0 to 1). A band of one stroke gives a segment of length 0, a disc."""
+        import numpy as np
+        cached = getattr(self, "_segment_arrays", None)
+        if cached is not None:
+            return cached
+        strokes = np.asarray(self.strokes, dtype=float).reshape(-1, 3)
+        starts, ends, part, along = [], [], [], []
+        for name, first, end in self.bands:
+            ends_of = np.union1d(np.arange(first, end, 12), [end - 1])
+            a, b = (ends_of[:-1], ends_of[1:]) if len(ends_of) > 1 else (ends_of, ends_of)
+            starts.append(a)
+            ends.append(b)
+            part.append(np.full(len(a), PARTS.index(name)))
+            span = max(end - 1 - first, 1)
+            along.append(np.column_stack([(a - first) / span, (b - first) / span]))
+        a = np.concatenate(starts) if starts else np.zeros(0, int)
+        b = np.concatenate(ends) if ends else np.zeros(0, int)
+        r = np.maximum(strokes[:, 2], MIN_RADIUS) if len(strokes) else np.zeros(0)
+        self._segment_arrays = dict(
+            s0=strokes[a, 0] if len(a) else np.zeros(0), t0=strokes[a, 1] if len(a) else np.zeros(0),
+            s1=strokes[b, 0] if len(b) else np.zeros(0), t1=strokes[b, 1] if len(b) else np.zeros(0),
+            r0=r[a] if len(a) else np.zeros(0), r1=r[b] if len(b) else np.zeros(0),
+            part=np.concatenate(part) if part else np.zeros(0, int),
+            along=np.concatenate(along) if along else np.zeros((0, 2)))
+        return self._segment_arrays
+
+    def _cover_body(self, out, box, soft):
+        import numpy as np
+        x0, y0, x1, y1 = box
+        bx0, by0, bx1, by1 = self.bounds(soft, strokes=False)
+        bx0, by0, bx1, by1 = max(bx0, x0), max(by0, y0), min(bx1, x1), min(by1, y1)
+        if bx0 >= bx1 or by0 >= by1:
+            return
+        dx = (np.arange(bx0, bx1, dtype=np.float32) + np.float32(0.5 - self.centre[0]))[None, :]
+        dy = (np.arange(by0, by1, dtype=np.float32) + np.float32(0.5 - self.centre[1]))[:, None]
+        s = dx * np.float32(self.d[0]) + dy * np.float32(self.d[1])
+        t = np.abs(dx * np.float32(self.n[0]) + dy * np.float32(self.n[1]))
+        # The half-width and the slope at s, from the profile's table
+        # (linear between its entries; np.interp is several times slower).
+        h, slope = profile_table(np.float32)[1:]
+        steps = len(h) - 1
+        at = np.clip(s * np.float32(steps / self.length) + np.float32(steps / 2), 0, steps - 0.001)
+        i = at.astype(np.int32)
+        frac = at - i
+        h0 = h[i]
+        half = (h0 + frac * (h[i + 1] - h0)) * np.float32(self.half)
+        rise = slope[i] * np.float32(self.half / self.length)
+        # Signed distance to the contour, to first order: across the side,
+        # and past the rump or the nose.
+        side = (half - t) / np.sqrt(1 + rise * rise)
+        ends = np.float32(self.length / 2) - np.abs(s)
+        cover = np.minimum(side, ends)
+        cover *= np.float32(1 / soft)
+        cover += np.float32(0.5)
+        np.clip(cover, 0, 1, out=cover)
+        window = out[by0 - y0:by1 - y0, bx0 - x0:bx1 - x0]
+        np.maximum(window, cover, out=window)
+
+    def _cover_segments(self, out, box, seg, pick, weight, soft):
+        """The union (maximum) of the picked tapered segments, each one's
+        cover scaled by its weight (n x 2, at its ends)."""
+        import numpy as np
+        if not pick.any():
+            return
+        x0, y0, x1, y1 = box
+        ax, ay = self._world_arrays(seg["s0"][pick], seg["t0"][pick])
+        bx, by = self._world_arrays(seg["s1"][pick], seg["t1"][pick])
+        r0, r1, w = seg["r0"][pick], seg["r1"][pick], weight[pick]
+        # A segment covers the pixels whose centres lie within its radius
+        # plus soft / 2: a square window from (left, top).
+        outer = np.maximum(r0, r1) + soft / 2
+        left = np.ceil(np.minimum(ax, bx) - outer - 0.5).astype(int)
+        top = np.ceil(np.minimum(ay, by) - outer - 0.5).astype(int)
+        sides = np.floor(np.maximum(np.abs(bx - ax), np.abs(by - ay)) + 2 * outer).astype(int) + 1
+        buckets = -(-sides // 6) * 6                   # a few window sizes: few passes, little waste
+        for size in np.unique(buckets):
+            g = buckets == size
+            self._cover_windows(out, box, size, left[g], top[g], ax[g], ay[g], bx[g], by[g], r0[g], r1[g],
+                                w[g], soft)
+
+    @staticmethod
+    def _cover_windows(out, box, size, left, top, ax, ay, bx, by, r0, r1, w, soft):
+        import numpy as np
+        x0, y0, x1, y1 = box
+        offsets = np.arange(size)
+        lx = left[:, None] + offsets - x0                # window columns and rows in `out`
+        ly = top[:, None] + offsets - y0
+        px = (lx + (x0 + 0.5) - ax[:, None])[:, None, :]   # pixel centres from the start
+        py = (ly + (y0 + 0.5) - ay[:, None])[:, :, None]
+        dx, dy = (bx - ax)[:, None, None], (by - ay)[:, None, None]
+        f = (px * dx + py * dy) / np.maximum(dx * dx + dy * dy, 1e-12)
+        np.clip(f, 0, 1, out=f)
+        dist = np.hypot(px - f * dx, py - f * dy)
+        radius = r0[:, None, None] + f * (r1 - r0)[:, None, None]
+        strength = w[:, 0, None, None] + f * (w[:, 1] - w[:, 0])[:, None, None]
+        edge = (radius + soft / 2 - dist) / soft
+        np.clip(edge, 0, 1, out=edge)
+        cover = (edge * strength).astype(np.float32)
+        valid = (((lx >= 0) & (lx < x1 - x0))[:, None, :] & ((ly >= 0) & (ly < y1 - y0))[:, :, None]
+                 & (cover > 0))
+        index = ly[:, :, None] * (x1 - x0) + lx[:, None, :]
+        np.maximum.at(out.reshape(-1), index[valid], cover[valid])
+
+
+PARTS = ("tail", "limb", "ear")     # the kinds of band a Rodent draws
+
+
+_profile_tables = {}
+
+
+def profile_table(dtype=float):
+    """profile() at 2049 even steps of u, and its slope d/du, as NumPy arrays
+    (u, half-width fraction, slope) of dtype."""
+    import numpy as np
+    if dtype not in _profile_tables:
+        u = np.linspace(0.0, 1.0, 2049)
+        h = np.array([profile(v) for v in u])
+        _profile_tables[dtype] = tuple(a.astype(dtype) for a in (u, h, np.gradient(h, u)))
+    return _profile_tables[dtype]
 
 
 def parse_pair(text, sep, name):
