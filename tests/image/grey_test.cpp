@@ -23,7 +23,7 @@ template <std::size_t n>
 std::vector<std::uint8_t> bytes(const char (&s)[n]) { return {s, s + n - 1}; }  // NUL bytes and all
 
 std::vector<std::uint8_t> png(int colorType, int bitDepth, std::vector<std::uint16_t> samples, int width) {
-  tool_tests::PngSpec p;
+  tool_tests::PngPicture p;
   p.width = width;
   p.height = 1;
   p.colorType = colorType;
