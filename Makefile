@@ -53,9 +53,21 @@ build: $(RELEASE_DIR)/CMakeCache.txt
 DEMO_DIR := build/demo
 SAMPLES := $(sort $(wildcard samples/*.png))
 
-demo: build
-	@$(RELEASE_DIR)/tools/tressel analyze --format table $(SAMPLES)
+# The main job first: a generated rodent walking on a textured floor, made
+# into a video and tracked; then the sample silhouettes and their overlays.
+demo:
+	@scripts/install-packages --build
+	$(MAKE) build
 	@mkdir -p $(DEMO_DIR)
+	/usr/bin/python3 samples/scene.py --preset demo --truth $(DEMO_DIR)/walk.truth.csv \
+		| $(RELEASE_DIR)/tools/tressel-encode --size 640x480 --fps 30 $(DEMO_DIR)/walk.mp4
+	$(RELEASE_DIR)/tools/tressel track $(DEMO_DIR)/walk.mp4 --out $(DEMO_DIR)/walk.csv
+	@echo
+	@grep -v '^#' $(DEMO_DIR)/walk.csv | head -6 | cut -d, -f1-14
+	@echo "... $$(( $$(grep -vc '^#' $(DEMO_DIR)/walk.csv) - 1 )) rows, one per frame: the table is $(DEMO_DIR)/walk.csv (settings in walk.csv.json,"
+	@echo "    summary in walk.csv.summary.json and .csv, the drawn truth in walk.truth.csv)"
+	@echo
+	@$(RELEASE_DIR)/tools/tressel analyze --format table $(SAMPLES)
 	@for f in $(SAMPLES); do \
 		$(RELEASE_DIR)/tools/tressel draw "$$f" --scale 2 --out "$(DEMO_DIR)/$$(basename "$$f")" || exit 1; \
 	done
