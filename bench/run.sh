@@ -36,7 +36,9 @@ before_capi=f124574
 say() { printf '== %s\n' "$*" >&2; }
 
 install_missing() {
-  local packages=(cmake g++ make pkg-config python3 libpng-dev libbenchmark-dev libopencv-dev)
+  local packages=(cmake g++ make pkg-config python3 python3-numpy libpng-dev libbenchmark-dev libopencv-dev)
+  # The tracking benchmark: FFmpeg's libraries, and the ffmpeg program as a yardstick.
+  packages+=(libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg time)
   [ "${BENCH_COUNT:-1}" = 0 ] || packages+=(valgrind)
   local missing=()
   for p in "${packages[@]}"; do
@@ -166,6 +168,9 @@ main() {
 
   python3 "$root/bench/report.py" "$out" "$root/bench/RESULTS.md"
   say "wrote bench/RESULTS.md"
+
+  # Whole recordings: tracking beside decoding (bench/TRACKING.md).
+  bash "$root/bench/track.sh"
 }
 
 main "$@"

@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# Speed and memory of `tressel track` on generated H.264 recordings, beside a
+# decode-only pass through the same reader and beside `ffmpeg -threads 1`;
+# and the real recording's figures. Writes bench/TRACKING.md. `make bench`
+# runs it after the analysis benchmarks (it needs their build, build/bench).
+#
+#   BENCH_TRACK_RUNS=N   runs of each timing, the fastest is kept (3)
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$root/build/bench"
+tool="$build/tools/tressel"
+encode="$build/tools/tressel-encode"
+decode="$build/bench/decode_only"
+videos="$build/videos"
+work="$build/track"
+runs="${BENCH_TRACK_RUNS:-3}"
+recording="$root/../shared/data/openfield-mouse.mp4"
+results="$root/bench/TRACKING.md"
+mkdir -p "$videos" "$work"
+
+say() { printf '== %s\n' "$*" >&2; }
+
+# make_video NAME SIZE SECONDS PRESET: a generated mouse, H.264 at 30 frames/s.
+make_video() {
+  local name="$1" size="$2" seconds="$3" preset="$4"
+  [ -s "$videos/$name.mp4" ] && return 0
+  say "drawing $name ($size, $seconds s)"
+  /usr/bin/python3 "$root/samples/scene.py" --preset "$preset" --size "$size" --duration "$seconds" \
+    | "$encode" --size "$size" --fps 30 --codec h264 "$videos/$name.mp4.partial.mp4"
+  mv "$videos/$name.mp4.partial.mp4" "$videos/$name.mp4"
+}
+
+# fastest CMD...: the shortest wall time of $runs runs, in seconds; the peak
+# resident memory of that run in KiB goes to $peak.
+peak=0
+fastest() {
+  local best="" t m
+  for _ in $(seq "$runs"); do
+    /usr/bin/time -f '%e %M' -o "$work/time.txt" "$@" >/dev/null 2>&1
+    read -r t m <"$work/time.txt"
+    if [ -z "$best" ] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then best="$t"; peak="$m"; fi
+  done
+  echo "$best"
+}
+
+frames_of() { "$decode" "$1" 1 | cut -d' ' -f1; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
+rate() { awk -v n="$1" -v t="$2" 'BEGIN { printf "%.0f", n / t }'; }
+
+make_video vga60 640x480 60 openfield
+make_video vga600 640x480 600 openfield
+make_video hd60 1920x1080 60 hd
+
+{
+  echo "# Tracking: speed and memory"
+  echo
+  echo "Written by \`bench/track.sh\` (\`make bench\`) on $(date -u +%Y-%m-%d), $(nproc) cores,"
+  echo "load before: $(cut -d' ' -f1-3 /proc/loadavg). Wall times, the fastest of $runs runs; one core is"
+  echo "\`taskset -c 0\` with one worker and one decoding thread. \`track\` includes everything from opening"
+  echo "the file to the renamed table: the background's samples, the calibration, the table and summary."
+  echo
+  echo "| recording | frames | decode only (s) | track, 1 core (s) | track / decode | ffmpeg -threads 1 (s) | frames/s: decode, track, ffmpeg | track, 2 cores, --jobs 2 (s) | 2 cores / 1 core (frames/s) |"
+  echo "|---|---:|---:|---:|---:|---:|---|---:|---:|"
+} >"$results.partial"
+
+for name in vga60 hd60; do
+  video="$videos/$name.mp4"
+  n="$(frames_of "$video")"
+  say "timing $name"
+  d="$(fastest taskset -c 0 "$decode" "$video" 1)"
+  t="$(fastest taskset -c 0 "$tool" track "$video" --jobs 1 --out "$work/$name.csv")"
+  f="$(fastest taskset -c 0 ffmpeg -v error -threads 1 -i "$video" -f null -)"
+  two="$(fastest "$tool" track "$video" --jobs 2 --out "$work/$name.csv")"
+  echo "| $name | $n | $d | $t | $(ratio "$t" "$d") | $f | $(rate "$n" "$d"), $(rate "$n" "$t"), $(rate "$n" "$f") | $two | $(ratio "$t" "$two") |" >>"$results.partial"
+done
+
+say "memory"
+fastest "$tool" track "$videos/vga60.mp4" --jobs 1 --out "$work/vga60.csv" >/dev/null
+short="$peak"
+fastest "$tool" track "$videos/vga600.mp4" --jobs 1 --out "$work/vga600.csv" >/dev/null
+long="$peak"
+{
+  echo
+  echo "Peak resident memory, one worker: 1-minute 640x480 recording $short KiB, 10-minute $long KiB"
+  echo "(ratio $(ratio "$long" "$short"))."
+} >>"$results.partial"
+
+if [ -f "$recording" ]; then
+  say "the real recording"
+  t="$(fastest "$tool" track "$recording" --out "$work/openfield.csv")"
+  /usr/bin/python3 - "$work/openfield.csv" "$t" >>"$results.partial" <<'PY'
+import csv, sys
+rows = list(csv.DictReader(l for l in open(sys.argv[1]) if not l.startswith('#')))
+times = [float(r['time_s']) for r in rows]
+steps = [b - a for a, b in zip(times, times[1:])]
+tails = sum(r['status'] == 'ok' for r in rows)
+print()
+print(f"`../shared/data/openfield-mouse.mp4` with default options (2 cores, one worker): {len(rows)} rows in {sys.argv[2]} s;")
+print(f"time_s steps from {min(steps):.6f} to {max(steps):.6f} s; a tail in {tails} frames ({100 * tails / len(rows):.2f} %).")
+PY
+fi
+mv "$results.partial" "$results"
+say "wrote $results"
