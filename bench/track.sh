@@ -8,7 +8,7 @@
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="$root/build/bench"
+build="${BENCH_BUILD:-$root/build/bench}"
 tool="$build/tools/tressel"
 encode="$build/tools/tressel-encode"
 decode="$build/bench/decode_only"

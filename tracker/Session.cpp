@@ -148,17 +148,36 @@ void Session::prepare(int width, int height) {
     options_.behaviour.maxLagFrames = static_cast<int>(
         std::clamp<std::size_t>(frames, 2, static_cast<std::size_t>(options_.behaviour.maxLagFrames)));
   }
+  setup_.parameters = options_.parameters;
+  setup_.keep = options_.keep;
+}
+
+// The arenas of the measures: --arenas, --roi, the floor found in the
+// background (unless --arena frame, --arena-mask or either of those), or the
+// frame.
+void Session::resolveArenas() {
+  const int width = setup_.background.width, height = setup_.background.height;
   try {
-    behaviour::RegionOfInterest region;
-    if (options_.roi) region = behaviour::RegionOfInterest{options_.roi->x, options_.roi->y, options_.roi->width,
-                                                           options_.roi->height};
-    arenas_ = behaviour::resolveArenas(options_.behaviour, width, height, options_.roi ? &region : nullptr);
+    const bool given = options_.roi || !options_.arenaMaskImage.empty() || !options_.behaviour.arenasFile.empty();
+    if (!given && options_.detectArena) {
+      detected_ = tracking::detectArena(setup_.background);
+      if (detected_.found) {
+        const tracking::Rect& b = detected_.bounds;
+        arenas_ = {behaviour::Arena{"arena", behaviour::Shape::rectangle(b.x, b.y, b.width, b.height), "detected"}};
+      }
+    }
+    if (arenas_.empty()) {
+      behaviour::RegionOfInterest region;
+      if (options_.roi) {
+        region = behaviour::RegionOfInterest{options_.roi->x, options_.roi->y, options_.roi->width,
+                                             options_.roi->height};
+      }
+      arenas_ = behaviour::resolveArenas(options_.behaviour, width, height, options_.roi ? &region : nullptr);
+    }
     behaviour_ = std::make_unique<behaviour::Behaviour>(options_.behaviour, arenas_);
   } catch (const behaviour::BehaviourError& e) {
     throw SessionError(e.what());
   }
-  setup_.parameters = options_.parameters;
-  setup_.keep = options_.keep;
 }
 
 // Frames spread over the tracked time of a file, or a stream's first ones.
@@ -219,6 +238,7 @@ void Session::prepareBackground(const std::vector<video::Frame>& samples) {
     setup_.background =
         tracking::medianBackground(samples, options_.roi.value_or(tracking::Rect{}), std::vector<std::uint8_t>{});
   }
+  resolveArenas();
   calibrateArenas(samples);
 
   if (!options_.saveBackground.empty()) {
@@ -243,6 +263,8 @@ void Session::calibrateArenas(const std::vector<video::Frame>& samples) {
                          sizeText(width, height));
     }
     arenaMask = picture.image.pixels;
+  } else if (detected_.found) {
+    arenaMask = detected_.mask;
   }
   const tracking::Rect whole = options_.roi.value_or(tracking::Rect{0, 0, width, height});
 
@@ -292,6 +314,11 @@ std::string Session::settingsJson() const {
     << ",\"background\":" << jsonQuoted(backgroundSource_)
     << ",\"roi\":" << (options_.roi ? rectJson(*options_.roi) : "null")
     << ",\"arena_mask\":" << (options_.arenaMaskImage.empty() ? "null" : jsonQuoted(options_.arenaMaskImage))
+    << ",\"arena_detection\":"
+    << jsonQuoted(!options_.detectArena ? "off"
+                  : detected_.found ? "floor found at " + rectJson(detected_.bounds)
+                  : detected_.reason.empty() ? "not tried: the arena is given"
+                                             : "no floor found: " + detected_.reason)
     << ",\"arenas\":[";
   for (std::size_t i = 0; i < calibrations_.size(); ++i) {
     const tracking::Calibration& c = calibrations_[i];

@@ -33,6 +33,7 @@
 #include "behaviour/Behaviour.h"
 #include "behaviour/Summary.h"
 #include "behaviour/Table.h"
+#include "tracking/Arena.h"
 #include "tracking/Background.h"
 #include "tracking/Tracker.h"
 #include "video/Input.h"
@@ -58,6 +59,7 @@ struct TrackOptions {
   std::optional<int> threshold;                // --threshold; learnt when empty
   std::optional<tracking::Rect> roi;           // --roi x,y,w,h
   std::string arenaMaskImage;                  // --arena-mask: non-zero where the animal can be
+  bool detectArena = true;                     // --arena auto: the floor found in the background is the arena
   int open = 0;                                // --open K
 
   AnalysisParameters parameters;
@@ -132,6 +134,7 @@ class Session {
   void prepare(int width, int height);
   void sampleSource();
   void prepareBackground(const std::vector<video::Frame>& samples);
+  void resolveArenas();
   void calibrateArenas(const std::vector<video::Frame>& samples);
   void measure(std::vector<tracking::FrameRecord>& records, const video::Frame& frame, const DeliverRows& deliver,
                const RecordsHook& recordsHook, const FrameRowsHook& framesHook);
@@ -140,6 +143,7 @@ class Session {
   std::unique_ptr<video::FrameSource> source_;
   std::vector<video::Frame> streamStart_;  // a stream's first frames, sampled, then tracked before the rest
   std::vector<behaviour::Arena> arenas_;
+  tracking::DetectedArena detected_;
   std::vector<tracking::Calibration> calibrations_;
   tracking::TrackerSetup setup_;
   std::unique_ptr<behaviour::Behaviour> behaviour_;

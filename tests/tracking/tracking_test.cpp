@@ -8,6 +8,7 @@
 #include <random>
 
 #include "../silhouettes.h"
+#include "tracking/Arena.h"
 #include "tracking/Background.h"
 #include "tracking/Tracker.h"
 
@@ -322,6 +323,28 @@ TEST(Tracker, StopsWhenAskedAndKeepsWhatWasRead) {
     EXPECT_EQ(r.frames, delivered);
     EXPECT_LT(delivered, 30);
   }
+}
+
+TEST(Arena, TheFloorBetweenDarkWallsIsFoundAndAnEvenFrameIsNot) {
+  Background walled = floorBackground();
+  const Rect floor{30, 20, 250, 200};
+  for (int y = 0; y < H; ++y) {
+    for (int x = 0; x < W; ++x) {
+      const bool inside = x >= floor.x && x < floor.x + floor.width && y >= floor.y && y < floor.y + floor.height;
+      if (!inside) walled.pixels[static_cast<std::size_t>(y) * W + x] = 60;
+    }
+  }
+  for (int x = 40; x < 270; ++x) walled.pixels[static_cast<std::size_t>(120) * W + x] = 90;  // a line drawn on it
+  const DetectedArena found = detectArena(walled);
+  ASSERT_TRUE(found.found) << found.reason;
+  EXPECT_EQ(found.bounds.x, floor.x);
+  EXPECT_EQ(found.bounds.y, floor.y);
+  EXPECT_EQ(found.bounds.width, floor.width);
+  EXPECT_EQ(found.bounds.height, floor.height);
+  EXPECT_NE(found.mask[static_cast<std::size_t>(120) * W + 100], 0);  // the line is floor
+  EXPECT_EQ(found.mask[static_cast<std::size_t>(5) * W + 5], 0);      // the wall is not
+
+  EXPECT_FALSE(detectArena(floorBackground()).found);
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ std::optional<std::string> parseTrackOption(const std::string& name, const std::
   tressel::tracker::TrackOptions& t = o.track;
   const bool known = name == "--fps" || name == "--size" || name == "--start" || name == "--end" ||
                      name == "--background" || name == "--save-background" || name == "--background-samples" ||
-                     name == "--animal" || name == "--threshold" || name == "--roi" || name == "--arena-mask" ||
+                     name == "--animal" || name == "--threshold" || name == "--roi" || name == "--arena-mask" || name == "--arena" ||
                      name == "--open" || name == "--out" || name == "--format" || name == "--jobs";
   const tressel::behaviour::BehaviourOption* measure = tressel::behaviour::findBehaviourOption(name);
   if (!known && measure == nullptr) return std::nullopt;
@@ -103,6 +103,9 @@ std::optional<std::string> parseTrackOption(const std::string& name, const std::
     tressel::tracking::Rect r;
     if (!readRect(value, r)) return bad(name, value, "x,y,w,h with w and h above 0");
     t.roi = r;
+  } else if (name == "--arena") {
+    if (value != "auto" && value != "frame") return bad(name, value, "auto or frame");
+    t.detectArena = value == "auto";
   } else if (name == "--arena-mask") {
     t.arenaMaskImage = value;
   } else if (name == "--open") {
@@ -150,6 +153,10 @@ std::string trackHelp() {
          "  --animal dark|light|auto  darker or lighter than the floor (default auto)\n"
          "  --threshold N|auto     grey levels from the background that count as the\n"
          "                         animal (default auto: learnt from the samples)\n"
+         "  --arena auto|frame     auto (default): the floor found in the background,\n"
+         "                         set off from darker or lighter walls, is where the\n"
+         "                         animal can be and the arena of the measures;\n"
+         "                         frame: the whole frame\n"
          "  --roi x,y,w,h          where the animal can be, in pixels\n"
          "  --arena-mask PNG       the same as a picture: non-zero where it can be\n"
          "  --open K               remove thin attachments (a cable or a tether) up to\n"
