@@ -147,6 +147,15 @@ class ArenaTrack {
       row.orientation = r.hasTail() ? Orientation::reversed : Orientation::track;
       row.nose = rounded(d->state == 0 ? a : b);
       row.tailBase = rounded(d->state == 0 ? b : a);
+      // Reversed with a tail found: mostly the nose went astray (onto a
+      // second, blurred copy of the tail, say) while the tail was cut where
+      // it joins the body, so the analysis's tail base stays where it lies
+      // at the tail's end of the body.
+      if (r.hasTail()) {
+        const Point2 base{double(r.tailBase.x), double(r.tailBase.y)};
+        const Point2 tailEnd = d->state == 0 ? b : a, headEnd = d->state == 0 ? a : b;
+        if (distance(base, tailEnd) < distance(base, headEnd)) row.tailBase = r.tailBase;
+      }
     }
     row.confidence = d->confidence;
     row.orientationForced = d->forced;

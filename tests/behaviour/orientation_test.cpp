@@ -155,3 +155,39 @@ TEST(Orientation, BoundedDelay) {
   EXPECT_LE(r.mostHeld, 100u + 40u);  // the lag, the smoothing window and a freezing run
   EXPECT_GT(r.summary.arenas[0].overall.orientationForced, 0);
 }
+
+namespace behaviour_test {
+namespace {
+
+// The analysis's nose strays onto the tail (a second, blurred copy of it)
+// while its tail base is right: the track puts the nose back on the head
+// and keeps the analysis's tail base.
+TEST(Orientation, AStrayNoseIsMovedAndTheTailBaseKept) {
+  std::vector<FrameRecord> records;
+  for (int i = 0; i < 200; ++i) {
+    Pose p;
+    p.x = 50 + 2.0 * i;
+    p.y = 200;
+    FrameRecord r = record(i, p);
+    if (i >= 100 && i < 104) {
+      r.nose = pixel(p.x - 50, p.y + 8);  // out on the tail, behind the rear end
+      r.bodyEndA = pixel(p.x - 20, p.y);  // the body's end nearer that nose: its rear
+      r.bodyEndB = pixel(p.x + 20, p.y);
+    }
+    records.push_back(r);
+  }
+  BehaviourOptions options;
+  Behaviour behaviour(options, {tressel::behaviour::frameArena(800, 400)});
+  std::vector<BehaviourRow> rows;
+  for (FrameRecord& r : records) behaviour.push(r, rows);
+  behaviour.finish(rows);
+  ASSERT_EQ(rows.size(), records.size());
+  for (int i = 100; i < 104; ++i) {
+    EXPECT_EQ(rows[i].orientation, tressel::behaviour::Orientation::reversed) << i;
+    EXPECT_EQ(rows[i].nose, pixel(50 + 2.0 * i + 20, 200)) << i;
+    EXPECT_EQ(rows[i].tailBase, records[i].tailBase) << i;
+  }
+}
+
+}  // namespace
+}  // namespace behaviour_test
