@@ -171,7 +171,7 @@ TEST(Orientation, AStrayNoseIsMovedAndTheTailBaseKept) {
     FrameRecord r = record(i, p);
     if (i >= 100 && i < 104) {
       r.nose = pixel(p.x - 50, p.y + 8);  // out on the tail, behind the rear end
-      r.bodyEndA = pixel(p.x - 20, p.y);  // the body's end nearer that nose: its rear
+      r.bodyEndA = r.nose;                // the uncut copy of the tail is part of the body
       r.bodyEndB = pixel(p.x + 20, p.y);
     }
     records.push_back(r);
