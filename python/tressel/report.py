@@ -100,9 +100,9 @@ def _picture_axes(axes, table, background):
                     interpolation="nearest")
     else:
         f = table.frame
+        axes.axis("equal")
         axes.set_xlim(0, max(1, f["center_sub_x"].max() * 1.05))
         axes.set_ylim(max(1, f["center_sub_y"].max() * 1.05), 0)
-        axes.set_aspect("equal")
     axes.set_xlabel("x (px)")
     axes.set_ylabel("y (px)")
 
