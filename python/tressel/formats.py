@@ -13,7 +13,8 @@ nose, tail base and tail ends is the orientation confidence; the centre's is 1
 where it was measured. A point that is missing is NaN with likelihood 0, never
 0,0: the centre where the position was only interpolated, the tail ends where
 no tail was found or where the track swapped the ends (the cut then lies at
-the head). `tressel track --format dlc` writes the same CSV.
+the head). `tressel track --format dlc` writes the same CSV. Beside a
+DeepLabCut file, FILE.json holds the table's settings (frame rate, size).
 """
 
 import io
@@ -185,8 +186,10 @@ def dlc_frame(table):
 
 
 def write_dlc_csv(table, path):
+    frame = dlc_frame(table)
     with _partial(path) as partial:
-        dlc_frame(table).to_csv(partial)
+        frame.to_csv(partial)
+    _write_settings(table, path)
 
 
 def write_dlc_h5(table, path):
@@ -194,6 +197,16 @@ def write_dlc_h5(table, path):
     frame = dlc_frame(table)
     with _partial(path) as partial:
         frame.to_hdf(partial, key="df_with_missing", format="table", mode="w")
+    _write_settings(table, path)
+
+
+def _write_settings(table, path):
+    """PATH.json: the table's settings (frame rate, frame size, input...),
+    as `tressel track --out FILE` keeps them in FILE.json."""
+    if table.settings is None:
+        return
+    with _partial(str(path) + ".json") as partial:
+        Path(partial).write_text(json.dumps(table.settings) + "\n", encoding="utf-8")
 
 
 def write_sleap_h5(table, path):

@@ -3,6 +3,7 @@ the readers that field uses (pandas, h5py), and the report page as a browser
 shows it. A generated rodent is tracked once: its drawn truth says where the
 nose and tail base are."""
 
+import json
 import os
 import re
 import shutil
@@ -91,6 +92,9 @@ class DeepLabCut(unittest.TestCase):
                     self.assertTrue(got.x[~present].isna().all() and got.y[~present].isna().all(), part)
                     self.assertTrue((got.likelihood[~present] == 0).all(), part)
                 self.assertGreater(expected["tailstart"][3].sum(), 0)
+        for path in (DLC_CSV, python_csv, h5):  # the frame rate and size beside each
+            settings = json.loads(Path(str(path) + ".json").read_text())
+            self.assertEqual((settings["frame_rate"], settings["width"], settings["height"]), (30, 320, 240))
 
     def test_points_lie_on_the_drawn_animal(self):
         # Catches swapped x/y, swapped body parts or a frame shift.
