@@ -31,6 +31,8 @@ def main(argv=None):
             folder = report_module.write_report(args.table, args.out)
             print(folder + "/report.html")
         else:
+            if os.path.exists(args.out) and os.path.samefile(args.out, args.table):
+                raise formats.TableError("%s: is the table itself; give another --out" % args.out)
             formats.FORMATS[args.format](formats.read_table(args.table), args.out)
     except formats.TableError as e:
         print("tressel: %s" % e, file=sys.stderr)

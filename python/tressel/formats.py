@@ -170,6 +170,8 @@ def dlc_frame(table):
     rows = np.array([row_of[n] for n in f["frame"].astype(np.int64)])
     arena_of = {a: i for i, a in enumerate(arenas)}
     which = np.array([arena_of[a] for a in f["arena"]])
+    if len(set(zip(rows, which))) < len(f):
+        raise TableError("%s: a frame number appears twice in one arena (tables joined together?)" % table.path)
     data = np.full((len(frames), len(arenas), len(BODY_PARTS), 3), np.nan)
     data[..., 2] = 0.0
     for k, (part, _) in enumerate(BODY_PARTS):

@@ -166,6 +166,9 @@ class BadInput(unittest.TestCase):
                          next(l for l in TABLE.read_text().splitlines(True) if not l.startswith("#")))
         foreign = DIR / "foreign.csv"
         foreign.write_text("time,x,y\n0,1,2\n")
+        lines = TABLE.read_text().splitlines(True)
+        twice = DIR / "twice.csv"
+        twice.write_text("".join(lines + [l for l in lines if l[:1].isdigit()]))
         cases = [  # (arguments after the table, table, what the message says)
             (["report"], foreign, "not a table of tressel track"),
             (["export", "--format", "npz"], foreign, "not a table of tressel track"),
@@ -173,6 +176,7 @@ class BadInput(unittest.TestCase):
             (["report"], empty, "has no rows"),
             (["export", "--format", "sleap-h5"], empty, "has no rows"),
             (["report"], DIR / "absent.csv", "cannot read"),
+            (["export", "--format", "dlc-h5"], twice, "appears twice"),
         ]
         for args, table, message in cases:
             with self.subTest(args=args, table=table.name):
@@ -192,6 +196,13 @@ class BadInput(unittest.TestCase):
                 kept = out / "report.html" if out.is_dir() else out
                 self.assertEqual(kept.read_text(), "complete")
                 self.assertFalse(Path(str(out) + ".partial").exists())
+
+    def test_the_table_is_not_exported_over_itself(self):
+        before = TABLE.read_bytes()
+        done = run(TOOL, "export", TABLE, "--format", "dlc", "--out", TABLE)
+        self.assertEqual(done.returncode, 1)
+        self.assertIn("is the table itself", done.stderr)
+        self.assertEqual(TABLE.read_bytes(), before)
 
     def test_a_folder_not_a_report_is_not_replaced(self):
         folder = DIR / "mine"
