@@ -2,6 +2,7 @@
 pose-estimation tools read: DeepLabCut's tables (CSV, HDF5), SLEAP's analysis
 HDF5 and a NumPy .npz of every column.
 
+    import tressel.formats
     table = tressel.formats.read_table("mouse.csv")   # refuses a table not ours
     tressel.formats.write_dlc_h5(table, "mouse.h5")
     tressel.formats.write_sleap_h5(table, "mouse.analysis.h5")
