@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "Options.h"
 #include "Silhouette.h"
@@ -14,6 +15,9 @@ int runAnalyze(const Options& options);
 int runBorder(const Options& options);
 int runDraw(const Options& options);
 int runTrack(const Options& options);
+// report and export: runs `python3 -m tressel ARGUMENTS...` in place of the
+// tool; returns only when Python cannot be started.
+int runPython(const std::vector<std::string>& arguments);
 
 inline InputOptions inputOptions(const Options& o) { return InputOptions{o.points, o.allComponents, o.threshold}; }
 

@@ -12,7 +12,7 @@
 namespace tressel_tool {
 
 enum class Command { analyze, border, draw, track };
-enum class Format { automatic, csv, json, table };
+enum class Format { automatic, csv, json, table, dlc };
 
 struct Options {
   Command command = Command::analyze;

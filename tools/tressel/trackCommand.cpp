@@ -93,6 +93,10 @@ int runTrack(const Options& options) {
   } catch (const std::exception& e) {
     return fail(e.what());
   }
+  if (options.format == Format::dlc && session->calibrations().size() > 1) {
+    return fail("--format dlc holds one animal: with several arenas track with --format csv, then "
+                "'tressel export TABLE --format dlc --out FILE'");
+  }
   const std::string name = session->source().name;
   for (const std::string& w : session->warnings()) std::fputs(fileMessage(name, "warning: " + w).c_str(), stderr);
 
@@ -113,8 +117,10 @@ int runTrack(const Options& options) {
   LineFile table(descriptor);
 
   std::ostringstream text;
-  const tressel::behaviour::TableFormat format =
-      options.format == Format::json ? tressel::behaviour::TableFormat::jsonLines : tressel::behaviour::TableFormat::csv;
+  using tressel::behaviour::TableFormat;
+  const TableFormat format = options.format == Format::json  ? TableFormat::jsonLines
+                             : options.format == Format::dlc ? TableFormat::dlc
+                                                             : TableFormat::csv;
   tressel::behaviour::RowWriter writer(text, format, session->columns());
   writer.header(session->headerLines());
   std::string writeError = table.append(text.str());

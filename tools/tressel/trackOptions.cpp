@@ -118,8 +118,14 @@ std::optional<std::string> parseTrackOption(const std::string& name, const std::
       o.format = Format::csv;
     } else if (value == "json") {
       o.format = Format::json;
+    } else if (value == "dlc") {
+      o.format = Format::dlc;
+    } else if (value == "dlc-h5" || value == "sleap-h5" || value == "npz") {
+      // HDF5 and NumPy files are written by the Python package, from a table.
+      return "option --format: " + value + " is made from a finished table: track with --format csv, then " +
+             "'tressel export TABLE --format " + value + " --out FILE'";
     } else {
-      return bad(name, value, "csv or json");
+      return bad(name, value, "csv, json or dlc");
     }
   } else if (name == "--jobs") {
     if (!readInt(value, 1, 256, t.jobs)) return bad(name, value, "a whole number from 1 to 256");
@@ -168,7 +174,9 @@ std::string trackHelp() {
          "                         FILE.summary.json and FILE.summary.csv, the\n"
          "                         background in FILE.background.png; the table is\n"
          "                         written as FILE.partial and renamed when complete\n"
-         "  --format csv|json      CSV with a \"# \" header (default) or JSON lines\n"
+         "  --format csv|json|dlc  CSV with a \"# \" header (default), JSON lines, or\n"
+         "                         DeepLabCut's table (one arena; HDF5, SLEAP and\n"
+         "                         NumPy files: tressel export TABLE)\n"
          "\n" +
          tressel::behaviour::behaviourOptionsHelp() +
          "\n"
