@@ -14,6 +14,10 @@ try:
     import numpy as np
 except ImportError:
     np = None
+try:
+    import pandas
+except ImportError:
+    pandas = None
 
 CLIP = Path(os.environ.get("TRESSEL_CLIP", "."))
 WIDTH, HEIGHT, FRAMES = 320, 240, 40
@@ -62,6 +66,16 @@ class Tracking(unittest.TestCase):
                 self.assertEqual(again[1].split(",")[:17], tool[1].split(",")[:17])
         binned = tressel.summarize(table, bin="1s")
         self.assertEqual(len(binned["arenas"][0]["bins"]), 2)
+
+    @unittest.skipIf(pandas is None, "pandas is not installed")
+    def test_as_frame_holds_the_same_table(self):
+        table = tressel.track(CLIP / "clip.mp4")
+        frame = tressel.track(CLIP / "clip.mp4", as_frame=True)
+        self.assertEqual(list(frame.columns), list(table.dtype.names))
+        self.assertEqual(frame["frame"].dtype, np.int64)
+        self.assertEqual(list(frame["status"]), list(table["status"]))
+        np.testing.assert_array_equal(frame["center_sub_x"].to_numpy(), table["center_sub_x"])
+        self.assertEqual(tressel.summarize(frame, format="csv"), tressel.summarize(table, format="csv"))
 
     def test_missing_points_are_nan_never_zero(self):
         table = tressel.track(CLIP / "clip.mp4", end=0.5, tail_width_percent=0)  # no tail anywhere
