@@ -316,7 +316,7 @@ class Tracker:
         return json.loads(text) if format == "json" else text
 
     def close(self):
-        if self._handle:
+        if getattr(self, "_handle", None):
             self._lib.tressel_tracker_close(self._handle)
             self._handle = ctypes.c_void_p()
 

@@ -77,6 +77,24 @@ class Tracking(unittest.TestCase):
         np.testing.assert_array_equal(frame["center_sub_x"].to_numpy(), table["center_sub_x"])
         self.assertEqual(tressel.summarize(frame, format="csv"), tressel.summarize(table, format="csv"))
 
+    def test_an_error_while_taking_a_row_stops_the_run_and_is_raised(self):
+        taken = []
+        original = tressel._track._value
+
+        def failing(cell):
+            taken.append(cell.kind)
+            if len(taken) > 100:
+                raise KeyboardInterrupt("stop here")
+            return original(cell)
+
+        tressel._track._value = failing
+        try:
+            with self.assertRaises(KeyboardInterrupt):
+                tressel.track(CLIP / "clip.mp4")
+        finally:
+            tressel._track._value = original
+        self.assertEqual(len(taken), 101)  # no row is taken after the one that failed
+
     def test_missing_points_are_nan_never_zero(self):
         table = tressel.track(CLIP / "clip.mp4", end=0.5, tail_width_percent=0)  # no tail anywhere
         self.assertTrue(len(table) > 0 and set(table["status"]) == {"no_tail"})
