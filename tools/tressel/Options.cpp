@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "capi/parameters.h"
+#include "tracker/TrackArguments.h"
 
 namespace tressel_tool {
 namespace {
@@ -220,11 +221,9 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     std::string problem;
     const std::optional<std::string> trackProblem =
         o.command == Command::track ? parseTrackOption(name, takeValue, value, o) : std::nullopt;
-    const bool parameterOption = std::any_of(std::begin(tressel::parameterFields), std::end(tressel::parameterFields),
-                                             [&](const tressel::ParameterField& p) { return name == tressel::optionName(p); });
     if (trackProblem) {
       problem = *trackProblem;
-    } else if (o.command == Command::track && !parameterOption) {
+    } else if (o.command == Command::track) {
       return fail("unknown option '" + name + "'");
     } else if (name == "--all-components") {
       if (!flag(o.allComponents)) problem = "option --all-components takes no value";
@@ -257,8 +256,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         if (analyses && name == tressel::optionName(p)) parameter = &p;
       }
       if (parameter == nullptr) return fail("unknown option '" + name + "'");
-      problem = number(-1000000, 1000000, o.params.*parameter->field);
-      o.track.parameters = tressel::analysisParameters(o.params);
+      problem = number(-tressel::tracker::parameterOptionLimit, tressel::tracker::parameterOptionLimit,
+                       o.params.*parameter->field);
     }
     if (!problem.empty()) return fail(problem);
   }
@@ -266,7 +265,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
   if (o.files.empty()) return fail("no input file given");
   if (o.command == Command::track) {
     o.track.inputs = o.files;
-    o.track.parameters = tressel::analysisParameters(o.params);
+    o.params = tressel::cParameters(o.track.parameters);  // the track command's parameters are parsed into it
   } else if (o.command != Command::analyze && o.files.size() > 1) {
     return fail("only one input file may be given");
   }
