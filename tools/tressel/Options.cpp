@@ -264,6 +264,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
   if (o.command == Command::track) {
     o.track.inputs = o.files;
     o.track.parameters = tressel::analysisParameters(o.params);
+    if (const std::string problem = checkBatch(o); !problem.empty()) return fail(problem);
   } else if (o.command != Command::analyze && o.files.size() > 1) {
     return fail("only one input file may be given");
   }

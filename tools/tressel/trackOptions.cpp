@@ -50,6 +50,7 @@ std::string bad(const std::string& name, const std::string& value, const std::st
 
 std::optional<std::string> parseTrackOption(const std::string& name, const std::function<bool()>& takeValue,
                                             const std::string& value, Options& o) {
+  if (std::optional<std::string> problem = parseBatchOption(name, takeValue, value, o)) return problem;
   tressel::tracker::TrackOptions& t = o.track;
   const bool known = name == "--fps" || name == "--size" || name == "--start" || name == "--end" ||
                      name == "--background" || name == "--save-background" || name == "--background-samples" ||
@@ -130,6 +131,7 @@ std::optional<std::string> parseTrackOption(const std::string& name, const std::
 
 std::string trackHelp() {
   return "Usage: tressel track [OPTIONS] VIDEO|FOLDER|IMAGES...|-\n"
+         "       tressel track [OPTIONS] RECORDING... --out-dir DIR\n"
          "\n"
          "Follows one animal (or one per arena) through a recording and writes one\n"
          "row per frame: its status, the area of its mask, the body centre (tail\n"
@@ -170,7 +172,7 @@ std::string trackHelp() {
          "                         written as FILE.partial and renamed when complete\n"
          "  --format csv|json      CSV with a \"# \" header (default) or JSON lines\n"
          "\n" +
-         tressel::behaviour::behaviourOptionsHelp() +
+         batchHelp() + "\n" + tressel::behaviour::behaviourOptionsHelp() +
          "\n"
          "Exit status: 0 every frame tracked, 1 a frame could not be decoded, the\n"
          "input ended early or the run was interrupted (the rows so far are kept),\n"
