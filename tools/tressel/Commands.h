@@ -19,6 +19,18 @@ int runTrack(const Options& options);
 // tool; returns only when Python cannot be started.
 int runPython(const std::vector<std::string>& arguments);
 
+// One recording tracked into options.out (or standard output). Alone it shows
+// its progress and summary on a terminal and says what went wrong on stderr;
+// in a batch it is quiet and leaves its faults, joined, in *fault.
+struct RecordingReport {
+  bool interactive = true;
+  std::string* fault = nullptr;
+};
+int trackRecording(const Options& options, const RecordingReport& report);
+
+// Several recordings into options.outDir (batchCommand.cpp).
+int runBatch(const Options& options);
+
 inline InputOptions inputOptions(const Options& o) { return InputOptions{o.points, o.allComponents, o.threshold}; }
 
 // "tressel: FILE: message\n", the form of every message about a file.

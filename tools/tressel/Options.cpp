@@ -266,6 +266,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
   if (o.command == Command::track) {
     o.track.inputs = o.files;
     o.params = tressel::cParameters(o.track.parameters);  // the track command's parameters are parsed into it
+    if (const std::string problem = checkBatch(o); !problem.empty()) return fail(problem);
   } else if (o.command != Command::analyze && o.files.size() > 1) {
     return fail("only one input file may be given");
   }

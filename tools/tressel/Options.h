@@ -24,6 +24,8 @@ struct Options {
   bool points = false;  // the files are points files, not masks
   int jobs = 1;
   std::string out;
+  std::string outDir;         // track: many recordings, each into DIR/NAME.csv
+  int shard = 0, shards = 0;  // track --shard I/N (1-based); 0/0: every recording
   int scale = 1;
   tressel::tracker::TrackOptions track;  // the track command's input, background, animal and measures
 };
@@ -44,5 +46,13 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
 std::optional<std::string> parseTrackOption(const std::string& name, const std::function<bool()>& takeValue, const std::string& value,
                              Options& options);
 std::string trackHelp();
+
+// The options of many recordings (batchCommand.cpp), as parseTrackOption;
+// checkBatch tells, once every argument is read, whether the inputs make one
+// recording or many and what is wrong with them ("" when nothing).
+std::optional<std::string> parseBatchOption(const std::string& name, const std::function<bool()>& takeValue,
+                                            const std::string& value, Options& options);
+std::string checkBatch(const Options& options);
+std::string batchHelp();
 
 }  // namespace tressel_tool

@@ -8,6 +8,7 @@ namespace tressel_tool {
 
 std::optional<std::string> parseTrackOption(const std::string& name, const std::function<bool()>& takeValue,
                                             const std::string& value, Options& o) {
+  if (std::optional<std::string> problem = parseBatchOption(name, takeValue, value, o)) return problem;
   if (std::optional<std::string> problem = tressel::tracker::parseTrackOption(name, takeValue, value, o.track)) {
     return problem;
   }
@@ -36,6 +37,7 @@ std::optional<std::string> parseTrackOption(const std::string& name, const std::
 
 std::string trackHelp() {
   return "Usage: tressel track [OPTIONS] VIDEO|FOLDER|IMAGES...|-\n"
+         "       tressel track [OPTIONS] RECORDING... --out-dir DIR\n"
          "\n"
          "Follows one animal (or one per arena) through a recording and writes one\n"
          "row per frame: its status, the area of its mask, the body centre (tail\n"
@@ -78,7 +80,7 @@ std::string trackHelp() {
          "                         DeepLabCut's table (one arena; HDF5, SLEAP and\n"
          "                         NumPy files: tressel export TABLE)\n"
          "\n" +
-         tressel::behaviour::behaviourOptionsHelp() +
+         batchHelp() + "\n" + tressel::behaviour::behaviourOptionsHelp() +
          "\n"
          "Exit status: 0 every frame tracked, 1 a frame could not be decoded, the\n"
          "input ended early or the run was interrupted (the rows so far are kept),\n"
