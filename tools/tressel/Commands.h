@@ -13,6 +13,8 @@ namespace tressel_tool {
 int runAnalyze(const Options& options);
 int runBorder(const Options& options);
 int runDraw(const Options& options);
+int runDrawFrame(const Options& options);  // draw --frame N of a video
+int runRetrack(const Options& options);
 int runTrack(const Options& options);
 
 inline InputOptions inputOptions(const Options& o) { return InputOptions{o.points, o.allComponents, o.threshold}; }

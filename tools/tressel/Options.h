@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tracker/Session.h"
@@ -11,7 +12,7 @@
 
 namespace tressel_tool {
 
-enum class Command { analyze, border, draw, track };
+enum class Command { analyze, border, draw, retrack, track };
 enum class Format { automatic, csv, json, table };
 
 struct Options {
@@ -26,6 +27,11 @@ struct Options {
   std::string out;
   int scale = 1;
   tressel::tracker::TrackOptions track;  // the track command's input, background, animal and measures
+  std::string overlay;      // track --overlay: a video, or with --overlay-every N a folder of pictures
+  int overlayEvery = 0;
+  std::string saveMasks;    // track --save-masks
+  long long frame = -1;     // draw --frame: the frame of a video to draw
+  std::vector<std::pair<std::string, std::string>> given;  // retrack: the parameters and measures' options given
 };
 
 // What the command line asks for. `text` is the help or version text to

@@ -54,7 +54,8 @@ std::optional<std::string> parseTrackOption(const std::string& name, const std::
   const bool known = name == "--fps" || name == "--size" || name == "--start" || name == "--end" ||
                      name == "--background" || name == "--save-background" || name == "--background-samples" ||
                      name == "--animal" || name == "--threshold" || name == "--roi" || name == "--arena-mask" || name == "--arena" ||
-                     name == "--open" || name == "--out" || name == "--format" || name == "--jobs";
+                     name == "--open" || name == "--out" || name == "--format" || name == "--jobs" ||
+                     name == "--overlay" || name == "--overlay-every" || name == "--save-masks";
   const tressel::behaviour::BehaviourOption* measure = tressel::behaviour::findBehaviourOption(name);
   if (!known && measure == nullptr) return std::nullopt;
   if (!takeValue()) return "option " + name + " needs a value";
@@ -121,6 +122,11 @@ std::optional<std::string> parseTrackOption(const std::string& name, const std::
     } else {
       return bad(name, value, "csv or json");
     }
+  } else if (name == "--overlay" || name == "--save-masks") {
+    if (value.empty()) return "option " + name + " needs a file name";
+    (name == "--overlay" ? o.overlay : o.saveMasks) = value;
+  } else if (name == "--overlay-every") {
+    if (!readInt(value, 1, 1000000, o.overlayEvery)) return bad(name, value, "a whole number from 1 to 1000000");
   } else if (name == "--jobs") {
     if (!readInt(value, 1, 256, t.jobs)) return bad(name, value, "a whole number from 1 to 256");
     t.input.video.threads = t.jobs;
@@ -169,6 +175,15 @@ std::string trackHelp() {
          "                         background in FILE.background.png; the table is\n"
          "                         written as FILE.partial and renamed when complete\n"
          "  --format csv|json      CSV with a \"# \" header (default) or JSON lines\n"
+         "  --overlay OUT.mp4      the recording with the analysis drawn on every frame\n"
+         "                         (border, body contour, tail base segment, tail base,\n"
+         "                         centre, nose, heading, arena and zones, frame and\n"
+         "                         time, a red mark on flagged frames), encoded as\n"
+         "                         H.264 where FFmpeg has it, else MPEG-4\n"
+         "  --overlay-every N      instead: a PNG picture of every Nth frame in the\n"
+         "                         folder OUT (frame-000000.png, ...)\n"
+         "  --save-masks FILE      each frame's mask, for `tressel retrack` to measure\n"
+         "                         again with other settings without the video"
          "\n" +
          tressel::behaviour::behaviourOptionsHelp() +
          "\n"
