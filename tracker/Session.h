@@ -120,6 +120,10 @@ class Session {
   const std::string& backgroundSource() const { return backgroundSource_; }
   const tracking::TrackerSetup& setup() const { return setup_; }
   const std::vector<behaviour::Column>& columns() const { return behaviour_->columns(); }
+  // The arenas of the measures, and the measures' options as in force (the
+  // orientation's lag may be capped for held frames).
+  const std::vector<behaviour::Arena>& arenas() const { return arenas_; }
+  const behaviour::BehaviourOptions& behaviourOptions() const { return options_.behaviour; }
 
   // Everything needed to reproduce the table, as a JSON object, and the
   // same as "# key: value" lines for a CSV header (without the "# ").

@@ -93,7 +93,8 @@ void VideoWriter::Encoder::open() {
   if (!(s.frameRate > 0 && s.frameRate <= 1000)) fail("frame rate " + std::to_string(s.frameRate) + " out of range");
   startLogCapture();
 
-  if (avformat_alloc_output_context2(&muxer, nullptr, nullptr, path.c_str()) < 0 || muxer == nullptr) {
+  const std::string& named = s.formatFrom.empty() ? path : s.formatFrom;
+  if (avformat_alloc_output_context2(&muxer, nullptr, nullptr, named.c_str()) < 0 || muxer == nullptr) {
     fail("no container format for this file name (.mp4, .mkv, .avi or .mov expected)");
   }
   const Codec chosen = s.codec == Codec::automatic ? defaultCodec() : s.codec;
@@ -233,6 +234,11 @@ void VideoWriter::write(const std::uint8_t* pixels, std::ptrdiff_t stride, doubl
   e.lastPts = pts;
   e.lastTime = time;
   ++e.frames;
+}
+
+bool VideoWriter::follows(double time) const {
+  const Encoder& e = *encoder_;
+  return std::isfinite(time) && time >= 0 && std::llround(time * e.clock.den / e.clock.num) > e.lastPts;
 }
 
 void VideoWriter::finish() {

@@ -57,6 +57,9 @@ class VideoWriter {
     Pixels pixels = Pixels::grey;
     int keyframeInterval = 0;  // a key frame every this many frames, and no others; 0: as the codec chooses
     int threads = 1;           // encoder threads; 0 lets FFmpeg choose
+    // The container is chosen by this name's extension instead of the
+    // path's: a file written under a temporary name ("out.mp4.partial").
+    std::string formatFrom;
   };
 
   VideoWriter(const std::string& path, const Settings& settings);
@@ -67,6 +70,9 @@ class VideoWriter {
   // One frame: `height` rows of width bytes (grey) or 3 x width bytes (RGB),
   // row y at pixels + y * stride; `time` in seconds.
   void write(const std::uint8_t* pixels, std::ptrdiff_t stride, double time);
+  // Whether a frame at `time` would come after the last one written on the
+  // file's clock (write() refuses one that does not).
+  bool follows(double time) const;
   void finish();
 
   // The codec that `automatic` stands for here: h264 or mpeg4.

@@ -26,6 +26,8 @@ class Canvas {
   int width() const { return image_.width; }
   int height() const { return image_.height; }
   const tressel_image::RgbImage& image() const { return image_; }
+  // Row y's bytes, three per pixel, for copying a picture in.
+  std::uint8_t* row(int y) { return &image_.pixels[static_cast<std::size_t>(y) * image_.width * 3]; }
 
   void set(int x, int y, Colour c);
   void fillRect(int x, int y, int w, int h, Colour c);

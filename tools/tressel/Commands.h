@@ -14,6 +14,8 @@ namespace tressel_tool {
 int runAnalyze(const Options& options);
 int runBorder(const Options& options);
 int runDraw(const Options& options);
+int runDrawFrame(const Options& options);  // draw --frame N of a video
+int runRetrack(const Options& options);
 int runTrack(const Options& options);
 // report and export: runs `python3 -m tressel ARGUMENTS...` in place of the
 // tool; returns only when Python cannot be started.

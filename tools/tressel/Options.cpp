@@ -5,6 +5,7 @@
 #include <iterator>
 #include <optional>
 
+#include "behaviour/Options.h"
 #include "capi/parameters.h"
 #include "tracker/TrackArguments.h"
 
@@ -20,11 +21,14 @@ const char kMainHelp[] =
     "Commands:\n"
     "  analyze FILE...        one row of results per file\n"
     "  border FILE            the silhouette's cleaned contour, one \"x y\" per line\n"
-    "  draw FILE --out PNG    a picture of the analysis over the mask\n"
+    "  draw FILE --out PNG    a picture of the analysis over the mask, or with\n"
+    "                         --frame N over frame N of a video as tracked\n"
     "  track VIDEO            follow the animal through a recording: one row per frame\n"
     "  report TABLE           a folder with report.html and its pictures (Python)\n"
     "  export TABLE           the table for pose tools: --format dlc|dlc-h5|sleap-h5|npz\n"
     "                         --out FILE (Python)\n"
+    "  retrack MASKS          the table again from masks saved by track --save-masks,\n"
+    "                         with other parameters, without decoding the video\n"
     "\n"
     "  tressel COMMAND --help   options of a command\n"
     "  tressel --version        library version\n"
@@ -88,6 +92,23 @@ std::string commandHelp(Command command) {
              std::string(kInputHelp);
     case Command::track:
       return trackHelp() + "\n" + parametersHelp();
+    case Command::retrack:
+      return "Usage: tressel retrack [OPTIONS] MASKS\n"
+             "\n"
+             "Makes the per-frame table again from the masks that `tressel track\n"
+             "--save-masks MASKS` saved: the analysis, the orientation and the behaviour\n"
+             "measures run again, with the parameters and measures' options given here\n"
+             "in place of the track's (the others stay as the track had them), without\n"
+             "decoding or segmenting the recording. The arenas are the track's.\n"
+             "\n"
+             "  --out FILE             the table (default: standard output), with its\n"
+             "                         settings and summaries beside it, as for track\n"
+             "  --format csv|json      CSV with a \"# \" header (default) or JSON lines\n"
+             "\n"
+             "Exit status: 0 every frame measured, 1 the file is cut short or damaged\n"
+             "(the rows before are kept), 2 bad usage.\n"
+             "\n" +
+             tressel::behaviour::behaviourOptionsHelp() + "\n" + parametersHelp();
     case Command::draw:
       return "Usage: tressel draw [OPTIONS] FILE --out PNG\n"
              "\n"
@@ -98,6 +119,12 @@ std::string commandHelp(Command command) {
              "\n"
              "  --out PNG              the picture to write (required)\n"
              "  --scale N              enlarge every mask pixel N times, 1-16 (default 1)\n"
+             "  --frame N              FILE is a video: draw its frame N (from 0) as\n"
+             "                         `tressel track` tracks it, with the recording's\n"
+             "                         background and thresholds (the frames before it\n"
+             "                         are tracked too, for the orientation); takes\n"
+             "                         track's input, background, animal and measures'\n"
+             "                         options, and --threshold N as track's\n"
              "\n" +
              std::string(kInputHelp) + "\n" + parametersHelp();
   }
@@ -109,6 +136,7 @@ const char* commandName(Command command) {
     case Command::analyze: return "analyze";
     case Command::border: return "border";
     case Command::draw: return "draw";
+    case Command::retrack: return "retrack";
     case Command::track: return "track";
   }
   return "";
@@ -119,6 +147,7 @@ std::string usageLine(Command command) {
     case Command::analyze: return "Usage: tressel analyze [OPTIONS] FILE...\n";
     case Command::border: return "Usage: tressel border [OPTIONS] FILE\n";
     case Command::draw: return "Usage: tressel draw [OPTIONS] FILE --out PNG\n";
+    case Command::retrack: return "Usage: tressel retrack [OPTIONS] MASKS\n";
     case Command::track: return "Usage: tressel track [OPTIONS] VIDEO|FOLDER|IMAGES...|-\n";
   }
   return kMainUsage;
@@ -131,6 +160,8 @@ ParsedCommandLine usageError(const std::string& message, const char* usage, cons
   return r;
 }
 
+}  // namespace
+
 bool parseInt(const std::string& text, int min, int max, int& value) {
   int v = 0;
   const char* end = text.data() + text.size();
@@ -139,8 +170,6 @@ bool parseInt(const std::string& text, int min, int max, int& value) {
   value = v;
   return true;
 }
-
-}  // namespace
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
   ParsedCommandLine result;
@@ -166,6 +195,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     o.command = Command::draw;
   } else if (first == "track") {
     o.command = Command::track;
+  } else if (first == "retrack") {
+    o.command = Command::retrack;
   } else {
     return usageError("unknown command '" + first + "'", kMainUsage, "tressel --help");
   }
@@ -219,11 +250,26 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
 
     const bool analyses = o.command != Command::border;
     std::string problem;
-    const std::optional<std::string> trackProblem =
-        o.command == Command::track ? parseTrackOption(name, takeValue, value, o) : std::nullopt;
+    // draw --frame tracks a video: it takes track's options but its own
+    // --out, --threshold and --scale; retrack only the table's.
+    const bool drawsOwn = name == "--out" || name == "--threshold" || name == "--format" || name == "--overlay" ||
+                          name == "--overlay-every" || name == "--save-masks";
+    const bool tracks = o.command == Command::track || (o.command == Command::draw && !drawsOwn) ||
+                        (o.command == Command::retrack && (name == "--out" || name == "--format"));
+    if (o.command == Command::retrack && tressel::behaviour::findBehaviourOption(name) != nullptr) {
+      if (!takeValue()) return fail("option " + name + " needs a value");
+      tressel::behaviour::BehaviourOptions scratch;
+      const std::string problem = tressel::behaviour::findBehaviourOption(name)->apply(value, scratch);
+      if (!problem.empty()) return fail(problem);
+      o.given.emplace_back(name, value);
+      continue;
+    }
+    const std::optional<std::string> trackProblem = tracks ? parseTrackOption(name, takeValue, value, o) : std::nullopt;
+    const bool parameterOption = std::any_of(std::begin(tressel::parameterFields), std::end(tressel::parameterFields),
+                                             [&](const tressel::ParameterField& p) { return name == tressel::optionName(p); });
     if (trackProblem) {
       problem = *trackProblem;
-    } else if (o.command == Command::track) {
+    } else if (o.command == Command::track || (o.command == Command::retrack && !parameterOption)) {
       return fail("unknown option '" + name + "'");
     } else if (name == "--all-components") {
       if (!flag(o.allComponents)) problem = "option --all-components takes no value";
@@ -250,6 +296,10 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
       o.out = value;
     } else if (name == "--scale" && o.command == Command::draw) {
       problem = number(1, 16, o.scale);
+    } else if (name == "--frame" && o.command == Command::draw) {
+      int frame = 0;
+      problem = number(0, 2147483647, frame);
+      o.frame = frame;
     } else {
       const tressel::ParameterField* parameter = nullptr;
       for (const tressel::ParameterField& p : tressel::parameterFields) {
@@ -258,16 +308,29 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
       if (parameter == nullptr) return fail("unknown option '" + name + "'");
       problem = number(-tressel::tracker::parameterOptionLimit, tressel::tracker::parameterOptionLimit,
                        o.params.*parameter->field);
+      if (o.command == Command::retrack) o.given.emplace_back(name, value);
     }
     if (!problem.empty()) return fail(problem);
   }
 
   if (o.files.empty()) return fail("no input file given");
-  if (o.command == Command::track) {
+  if (o.command == Command::track || (o.command == Command::draw && o.frame >= 0)) {
     o.track.inputs = o.files;
-    o.params = tressel::cParameters(o.track.parameters);  // the track command's parameters are parsed into it
+    // The parameters of track and draw are parsed with the tracker's options.
+    o.params = tressel::cParameters(o.track.parameters);
+  } else if (o.command == Command::draw) {
+    o.params = tressel::cParameters(o.track.parameters);
+  } else if (o.command == Command::retrack) {
+    o.track.parameters = tressel::analysisParameters(o.params);
+  }
+  if (o.command == Command::track) {
     if (const std::string problem = checkBatch(o); !problem.empty()) return fail(problem);
-  } else if (o.command != Command::analyze && o.files.size() > 1) {
+  }
+  if (o.command == Command::draw && o.frame >= 0 && o.threshold > 0) o.track.threshold = o.threshold;
+  if (o.command == Command::track && o.overlayEvery > 0 && o.overlay.empty()) {
+    return fail("option --overlay-every needs --overlay FOLDER");
+  }
+  if (o.command != Command::analyze && o.command != Command::track && o.files.size() > 1) {
     return fail("only one input file may be given");
   }
   if (o.command == Command::draw && o.out.empty()) return fail("option --out PNG is required");

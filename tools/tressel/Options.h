@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tracker/Session.h"
@@ -11,7 +12,7 @@
 
 namespace tressel_tool {
 
-enum class Command { analyze, border, draw, track };
+enum class Command { analyze, border, draw, retrack, track };
 enum class Format { automatic, csv, json, table, dlc };
 
 struct Options {
@@ -28,6 +29,11 @@ struct Options {
   int shard = 0, shards = 0;  // track --shard I/N (1-based); 0/0: every recording
   int scale = 1;
   tressel::tracker::TrackOptions track;  // the track command's input, background, animal and measures
+  std::string overlay;      // track --overlay: a video, or with --overlay-every N a folder of pictures
+  int overlayEvery = 0;
+  std::string saveMasks;    // track --save-masks
+  long long frame = -1;     // draw --frame: the frame of a video to draw
+  std::vector<std::pair<std::string, std::string>> given;  // retrack: the parameters and measures' options given
 };
 
 // What the command line asks for. `text` is the help or version text to
@@ -43,6 +49,9 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
 // The track command's own options (trackOptions.cpp): nothing when `name` is
 // not one of them, else "" or the problem with its value. `takeValue`
 // fetches the option's value into `value`.
+// A whole number from min to max, all of the text.
+bool parseInt(const std::string& text, int min, int max, int& value);
+
 std::optional<std::string> parseTrackOption(const std::string& name, const std::function<bool()>& takeValue, const std::string& value,
                              Options& options);
 std::string trackHelp();

@@ -6,6 +6,7 @@
 
 #include "Canvas.h"
 #include "Font.h"
+#include "Marks.h"
 
 namespace tressel_tool {
 namespace {
@@ -16,19 +17,15 @@ constexpr std::int64_t kMaxCanvasPixels = std::int64_t{1} << 26;
 const Colour kBackground{18, 20, 24};
 const Colour kMaskPixel{54, 57, 64};      // mask pixels left out of the analysis (noise)
 const Colour kSilhouette{88, 93, 104};    // the analysed silhouette
-const Colour kBorder{215, 219, 228};
-const Colour kBody{52, 222, 120};
-const Colour kTailSegment{255, 72, 220};
-const Colour kTailBase{255, 64, 48};
-const Colour kCentre{48, 178, 255};
-const Colour kNose{255, 214, 32};
-const Colour kOutline{0, 0, 0};
-const Colour kPanel{30, 32, 38};
-const Colour kText{232, 234, 238};
-const Colour kDimText{160, 164, 172};
-
-// The tail base is a ring, so that the segment it sits on shows through.
-enum class Marker { ring, cross, diamond };
+const Colour kBorder = kBorderColour;
+const Colour kBody = kBodyColour;
+const Colour kTailSegment = kTailSegmentColour;
+const Colour kTailBase = kTailBaseColour;
+const Colour kCentre = kCentreColour;
+const Colour kNose = kNoseColour;
+const Colour kPanel = kPanelColour;
+const Colour kText = kTextColour;
+const Colour kDimText = kDimTextColour;
 
 // Maps picture coordinates (mask pixels) to canvas coordinates.
 // The origin is 64-bit: a points file's frame may start a margin before
@@ -45,40 +42,6 @@ struct Frame {
   int canvasX(int x) const { return static_cast<int>((x - originX) * scale); }
   int canvasY(int y) const { return static_cast<int>((y - originY) * scale); }
 };
-
-void drawMarker(Canvas& canvas, Vertex at, Marker shape, double r, Colour c) {
-  const double o = std::max(1.0, r / 4);  // outline
-  switch (shape) {
-    case Marker::ring: {
-      const double band = std::max(1.5, r / 2.5);
-      canvas.fillRing(at.x, at.y, std::max(0.0, r - band - o), r + o, kOutline);
-      canvas.fillRing(at.x, at.y, r - band, r, c);
-      break;
-    }
-    case Marker::cross: {
-      const double arm = r + 1, bar = std::max(2.0, r / 2);
-      for (int pass = 0; pass < 2; ++pass) {
-        const double grow = pass == 0 ? o : 0;
-        const Colour colour = pass == 0 ? kOutline : c;
-        canvas.fillPolygon({{at.x - arm - grow, at.y - bar / 2 - grow}, {at.x + arm + grow, at.y - bar / 2 - grow},
-                            {at.x + arm + grow, at.y + bar / 2 + grow}, {at.x - arm - grow, at.y + bar / 2 + grow}},
-                           colour);
-        canvas.fillPolygon({{at.x - bar / 2 - grow, at.y - arm - grow}, {at.x + bar / 2 + grow, at.y - arm - grow},
-                            {at.x + bar / 2 + grow, at.y + arm + grow}, {at.x - bar / 2 - grow, at.y + arm + grow}},
-                           colour);
-      }
-      break;
-    }
-    case Marker::diamond: {
-      const double d = r * 1.3;
-      canvas.fillPolygon({{at.x, at.y - d - 1.5 * o}, {at.x + d + 1.5 * o, at.y}, {at.x, at.y + d + 1.5 * o},
-                          {at.x - d - 1.5 * o, at.y}},
-                         kOutline);
-      canvas.fillPolygon({{at.x, at.y - d}, {at.x + d, at.y}, {at.x, at.y + d}, {at.x - d, at.y}}, c);
-      break;
-    }
-  }
-}
 
 void drawChain(Canvas& canvas, const Frame& frame, const lti::borderPoints& chain, bool closed, double width,
                Colour c) {

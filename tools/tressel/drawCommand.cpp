@@ -23,6 +23,7 @@ int fail(const std::string& file, const std::string& message) {
 }  // namespace
 
 int runDraw(const Options& options) {
+  if (options.frame >= 0) return runDrawFrame(options);
   const std::string& file = options.files.front();
   const Silhouette s = loadSilhouette(file, inputOptions(options));
   if (!s.ok()) return fail(file, s.error);

@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
       case Command::border: status = runBorder(parsed.options); break;
       case Command::draw: status = runDraw(parsed.options); break;
       case Command::track: status = runTrack(parsed.options); break;
+      case Command::retrack: status = runRetrack(parsed.options); break;
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "tressel: %s\n", e.what());

@@ -14,6 +14,7 @@
 
 #include "Commands.h"
 #include "Progress.h"
+#include "trackExtras.h"
 #include "behaviour/Summary.h"
 #include "behaviour/Table.h"
 #include "tracker/Session.h"
@@ -98,6 +99,7 @@ int trackRecording(const Options& options, const RecordingReport& report) {
   // pictures and for tracking again with --background.
   tressel::tracker::TrackOptions track = options.track;
   if (!options.out.empty() && track.saveBackground.empty()) track.saveBackground = options.out + ".background.png";
+  TrackExtras::prepare(options, track);
   std::unique_ptr<tressel::tracker::Session> session;
   try {
     session = std::make_unique<tressel::tracker::Session>(track);
@@ -110,6 +112,13 @@ int trackRecording(const Options& options, const RecordingReport& report) {
   }
   const std::string name = session->source().name;
   for (const std::string& w : session->warnings()) std::fputs(fileMessage(name, "warning: " + w).c_str(), stderr);
+
+  std::unique_ptr<TrackExtras> extras;
+  try {
+    extras = std::make_unique<TrackExtras>(options, *session, track, stopRequested);
+  } catch (const std::exception& e) {
+    return fail(e.what());
+  }
 
   // The table goes to FILE.partial until it is complete.
   const bool toFile = !options.out.empty();
@@ -159,7 +168,7 @@ int trackRecording(const Options& options, const RecordingReport& report) {
           if (firstFrame < 0) firstFrame = rows.front().record.frame;
           progress.update(static_cast<std::size_t>(rows.back().record.frame - firstFrame + 1));
         },
-        &stopRequested);
+        &stopRequested, extras->recordsHook(), extras->framesHook());
   } catch (const std::exception& e) {
     progress.finish();
     return fail(name + ": " + e.what());
@@ -172,6 +181,7 @@ int trackRecording(const Options& options, const RecordingReport& report) {
   if (!writeError.empty()) {
     return fail(where + ": cannot write the table (" + writeError + "); the rows before are complete");
   }
+  if (!extras->error().empty()) return fail(extras->error() + "; the rows before are in " + where);
   int status = 0;
   if (!result.loop.sourceError.empty()) {
     status = fail(result.loop.sourceError + "; the " + std::to_string(result.loop.frames) +
@@ -184,6 +194,13 @@ int trackRecording(const Options& options, const RecordingReport& report) {
   if (result.loop.interrupted) {
     return fail("interrupted after " + std::to_string(result.loop.frames) + " frames; every row in " + where +
                 " is complete");
+  }
+
+  try {
+    const std::string warning = extras->finish();
+    if (!warning.empty()) std::fputs(fileMessage(name, "warning: " + warning).c_str(), stderr);
+  } catch (const std::exception& e) {
+    return fail(e.what());
   }
 
   const tressel::behaviour::Summary& summary = session->summary();

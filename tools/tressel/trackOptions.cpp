@@ -12,7 +12,10 @@ std::optional<std::string> parseTrackOption(const std::string& name, const std::
   if (std::optional<std::string> problem = tressel::tracker::parseTrackOption(name, takeValue, value, o.track)) {
     return problem;
   }
-  if (name != "--out" && name != "--format") return std::nullopt;
+  if (name != "--out" && name != "--format" && name != "--overlay" && name != "--overlay-every" &&
+      name != "--save-masks") {
+    return std::nullopt;
+  }
   if (!takeValue()) return "option " + name + " needs a value";
   if (name == "--out") {
     if (value.empty()) return std::string("option --out needs a file name");
@@ -29,7 +32,14 @@ std::optional<std::string> parseTrackOption(const std::string& name, const std::
       return "option --format: " + value + " is made from a finished table: track with --format csv, then " +
              "'tressel export TABLE --format " + value + " --out FILE'";
     } else {
-      return bad(name, value, "csv, json or dlc");
+      return "option --format: '" + value + "' is not csv, json or dlc";
+    }
+  } else if (name == "--overlay" || name == "--save-masks") {
+    if (value.empty()) return "option " + name + " needs a file name";
+    (name == "--overlay" ? o.overlay : o.saveMasks) = value;
+  } else if (name == "--overlay-every") {
+    if (!parseInt(value, 1, 1000000, o.overlayEvery)) {
+      return "option --overlay-every: '" + value + "' is not a whole number from 1 to 1000000";
     }
   }
   return std::string();
@@ -79,6 +89,15 @@ std::string trackHelp() {
          "  --format csv|json|dlc  CSV with a \"# \" header (default), JSON lines, or\n"
          "                         DeepLabCut's table (one arena; HDF5, SLEAP and\n"
          "                         NumPy files: tressel export TABLE)\n"
+         "  --overlay OUT.mp4      the recording with the analysis drawn on every frame\n"
+         "                         (border, body contour, tail base segment, tail base,\n"
+         "                         centre, nose, heading, arena and zones, frame and\n"
+         "                         time, a red mark on flagged frames), encoded as\n"
+         "                         H.264 where FFmpeg has it, else MPEG-4\n"
+         "  --overlay-every N      instead: a PNG picture of every Nth frame in the\n"
+         "                         folder OUT (frame-000000.png, ...)\n"
+         "  --save-masks FILE      each frame's mask, for `tressel retrack` to measure\n"
+         "                         again with other settings without the video"
          "\n" +
          batchHelp() + "\n" + tressel::behaviour::behaviourOptionsHelp() +
          "\n"
