@@ -48,6 +48,39 @@ void copyRuns(const std::vector<RegionMask::Run>& area, std::vector<PixelRun>& r
   for (const RegionMask::Run& r : area) runs.push_back(PixelRun{r.y, r.first, r.last});
 }
 
+// The whole region as the body, when the analysis's cut left almost none of
+// it: no tail, the centre the mean of its pixels, the nose on the centre (as
+// the analysis gives a region without a tail), the ends on its border.
+void useWholeRegion(const std::vector<Run>& runs, FrameRecord& record) {
+  std::int64_t count = 0, sumX = 0, sumY = 0;
+  record.bodyRuns.clear();
+  for (const Run& r : runs) {
+    const std::int64_t n = r.last - r.first + 1;
+    count += n;
+    sumX += n * (std::int64_t{r.first} + r.last) / 2;
+    sumY += n * r.row;
+    record.bodyRuns.push_back(r);
+  }
+  record.tailFound = false;
+  record.bodyAreaPx = count;
+  record.centerSubX = static_cast<double>(sumX) / static_cast<double>(count);
+  record.centerSubY = static_cast<double>(sumY) / static_cast<double>(count);
+  record.center = Pixel{static_cast<std::int32_t>(sumX / count), static_cast<std::int32_t>(sumY / count)};
+  record.nose = record.center;
+  record.tailBase = record.tailStart = record.tailEnd = Pixel{};
+  // The region's contour points farthest along its long axis are ends of its
+  // runs.
+  lti::borderPoints ends;
+  std::vector<RegionMask::Run> area;
+  area.reserve(runs.size());
+  for (const Run& r : runs) {
+    area.push_back(RegionMask::Run{r.row, r.first, r.last});
+    ends.pushBack(lti::point(r.first, r.row));
+    ends.pushBack(lti::point(r.last, r.row));
+  }
+  findEnds(area, ends, record);
+}
+
 }  // namespace
 
 void BodyAnalyzer::analyze(const std::vector<Run>& runs, FrameRecord& record, bool keepOutlines) {
@@ -58,6 +91,7 @@ void BodyAnalyzer::analyze(const std::vector<Run>& runs, FrameRecord& record, bo
   record.tailBase = pixelOf(analysis.tailBase);
   record.tailStart = pixelOf(analysis.tailStart);
   record.tailEnd = pixelOf(analysis.tailEnd);
+  record.cutDiscarded = false;
 
   if (keepOutlines) {
     auto outlines = std::make_shared<Outlines>();
@@ -71,6 +105,17 @@ void BodyAnalyzer::analyze(const std::vector<Run>& runs, FrameRecord& record, bo
 
   const PointSums sums = analyzer_.bodySums();
   const std::int64_t count = sums.count, sumX = sums.x, sumY = sums.y;
+  // A cut that leaves less than a quarter of the animal took the body for a
+  // tail (two blurred copies of the tail in a fast turn can do that): its
+  // centre lies out on the tail and its nose is undefined. The frame is then
+  // one without a tail, whose head end the track decides.
+  std::int64_t regionArea = 0;
+  for (const Run& r : runs) regionArea += r.last - r.first + 1;
+  if (regionArea > 0 && count * 4 < regionArea) {
+    record.cutDiscarded = true;
+    useWholeRegion(runs, record);
+    return;
+  }
   record.bodyAreaPx = count;
   if (count == 0) {
     record.centerSubX = record.center.x;

@@ -58,6 +58,10 @@ struct FrameRecord {
 
   std::int64_t areaPx = 0;  // pixels of the animal's mask (its largest component)
   bool tailFound = false;   // the analysis found and cut a tail (also in odd_size frames)
+  // The analysis's cut left less than a quarter of the animal (it took the
+  // body for a tail): the frame is taken as one without a tail, the whole
+  // region as its body.
+  bool cutDiscarded = false;
 
   // The analysis's results, exact whole pixels; defined when hasPoints().
   Pixel center;  // body centre, tail and limbs cut away

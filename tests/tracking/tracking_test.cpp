@@ -348,3 +348,37 @@ TEST(Arena, TheFloorBetweenDarkWallsIsFoundAndAnEvenFrameIsNot) {
 }
 
 }  // namespace
+
+namespace {
+
+// A small round blob at the end of a long bar: whatever the analysis cuts,
+// a body of less than a quarter of the region is not the animal's.
+TEST(BodyAnalysis, ACutThatLeavesAlmostNothingIsTakenAsNoTail) {
+  Mask m(W, H);
+  for (int y = 0; y < H; ++y) {
+    for (int x = 0; x < W; ++x) {
+      const bool blob = (x - 40) * (x - 40) + (y - 120) * (y - 120) <= 64;
+      const bool bar = x > 40 && x < 300 && y >= 118 && y <= 123;
+      if (blob || bar) m.set(x, y);
+    }
+  }
+  const std::vector<tressel::Run> runs = runsOf(m);
+  std::int64_t area = 0, sumX = 0;
+  for (const tressel::Run& r : runs) {
+    for (int x = r.first; x <= r.last; ++x) ++area, sumX += x;
+  }
+  BodyAnalyzer analyzer(AnalysisParameters{});
+  FrameRecord record;
+  analyzer.analyze(runs, record);
+  ASSERT_TRUE(record.cutDiscarded);
+  EXPECT_FALSE(record.tailFound);
+  EXPECT_EQ(record.bodyAreaPx, area);
+  EXPECT_NEAR(record.centerSubX, static_cast<double>(sumX) / area, 1e-9);
+  EXPECT_EQ(record.nose, record.center);
+  // The ends are the region's: the blob's far side and the bar's tip.
+  const int lowX = std::min(record.bodyEndA.x, record.bodyEndB.x), highX = std::max(record.bodyEndA.x, record.bodyEndB.x);
+  EXPECT_EQ(lowX, 32);
+  EXPECT_EQ(highX, 299);
+}
+
+}  // namespace
