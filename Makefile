@@ -76,6 +76,7 @@ demo:
 # Places the shared library in the Python package, for `pip install ./python`.
 python: build
 	cp -L $(RELEASE_DIR)/libTressel.so python/tressel/libTressel.so
+	cp -L $(RELEASE_DIR)/libTresselTrack.so python/tressel/libTresselTrack.so
 
 windows: $(WINDOWS_DIR)/CMakeCache.txt
 	$(CMAKE) --build $(WINDOWS_DIR) -j $(JOBS) --target windows_dist

@@ -53,6 +53,46 @@ void CTailAnalyzer::releaseWorkingLists() {
   limbBorder.reset();
   widthGrid.reset();
   areaMask.release();
+  bodyMask.release();
+  contourPoints = std::vector<lti::point>();
 }
+
+// The values of the fields a fresh record starts with (see the header).
+void CTailAnalyzer::resetResults() {
+  hasTail = 0;
+  hasLimb = 0;
+  center = lti::point();
+  bodyCenter = lti::point();
+  weightedCenter = lti::point();
+  maxWidth = 0;
+  tailBase = lti::point();
+  tailStart = lti::point();
+  tailEnd = lti::point();
+  tailRunLength = 0;
+  bodyBorderLength = 0;
+  limbStart = lti::point();
+  limbEnd = lti::point();
+  limbRunLength = 0;
+  nose = lti::point();
+  minX = 2147483647;
+  maxX = 0;
+  minY = 2147483647;
+  maxY = 0;
+}
+
+void CTailAnalyzer::reanalyze(const lti::ioPoints& input) {
+  resetResults();
+  // Nothing of the last input may remain where a step stops early.
+  for (lti::tpointList<int>* list : {static_cast<lti::tpointList<int>*>(area.get()), static_cast<lti::tpointList<int>*>(bodyBorder.get()),
+                                     static_cast<lti::tpointList<int>*>(bodyArea.get()), static_cast<lti::tpointList<int>*>(tailIo.get()),
+                                     static_cast<lti::tpointList<int>*>(tailBorder.get()), static_cast<lti::tpointList<int>*>(limbIo.get()),
+                                     static_cast<lti::tpointList<int>*>(limbBorder.get())}) {
+    list->clear();
+  }
+  areaMask.clear();
+  bodyMask.clear();
+  run(input, retain);
+}
+
 
 }  // namespace tressel

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "analysis/AnalysisParameters.h"
 #include "analysis/RegionMask.h"
@@ -20,22 +21,47 @@ namespace tressel {
 
 // What the analysis keeps once it has run. The working lists (outline, area,
 // body contour and area, segments) and the grid are normally released at the
-// end; a caller that wants to draw them (the overlay tool) keeps them.
-enum class Retain { borderOnly, workingLists };
+// end; a caller that wants to draw them (the overlay tool) keeps them. An
+// analyzer that is run again on frame after frame (FrameAnalyzer) keeps the
+// lists, the grid and the regions' runs for their storage, and builds no
+// per-pixel area lists.
+enum class Retain { borderOnly, workingLists, regions };
 
 // How the steps compute their values. The plain path takes the direct way:
 // every region is a list with a node per pixel and every base segment is drawn
 // into a raster from the origin. The fast path computes the same values with
-// less work: regions stay rasters that the sums and the grid read directly, and
+// less work: regions stay runs that the sums and the grid read directly, and
 // a segment whose ends lie on the raster is walked without one. Both give the
-// same results; the plain path is kept to check that.
-enum class Path { fast, plain };
+// same results; the plain path is kept to check that, and only there: its
+// steps (analysis/PlainPath.cpp) are in the object library tressel_plain of
+// the tests, fuzz targets and benchmarks, never in the shipped libraries.
+// Path::plain names them, so using it links only with that library.
+class CTailAnalyzer;
+struct PointSums;
+struct PlainSteps {
+  void (*fillArea)(CTailAnalyzer&);
+  PointSums (*areaSums)(const CTailAnalyzer&);
+  void (*markArea)(CTailAnalyzer&);
+  void (*pruneLoops)(CTailAnalyzer&, int window);
+  PointSums (*bodySums)(CTailAnalyzer&);
+};
+extern const PlainSteps plainSteps;  // in tressel_plain only
+
+struct Path {
+  const PlainSteps* steps;  // null on the fast path
+  static const Path fast;
+  static const Path plain;
+  friend constexpr bool operator==(Path a, Path b) { return a.steps == b.steps; }
+  friend constexpr bool operator!=(Path a, Path b) { return a.steps != b.steps; }
+};
+inline constexpr Path Path::fast{nullptr};
+inline constexpr Path Path::plain{&plainSteps};
 
 // The record's first fields are the parameters it was made with.
 class CTailAnalyzer : public AnalysisParameters {
  public:
-  CTailAnalyzer(const lti::ioPoints& input, const AnalysisParameters& parameters,
-                Retain retain = Retain::borderOnly, Path path = Path::fast);
+  // Every caller says which path it takes: there is no default.
+  CTailAnalyzer(const lti::ioPoints& input, const AnalysisParameters& parameters, Retain retain, Path path);
   CTailAnalyzer(const CTailAnalyzer&) = delete;
   CTailAnalyzer& operator=(const CTailAnalyzer&) = delete;
   ~CTailAnalyzer() = default;
@@ -44,6 +70,11 @@ class CTailAnalyzer : public AnalysisParameters {
   // their number; writes nothing when the border is empty (returns 0) or when
   // count <= 0 (returns count). The arrays must hold the whole border.
   int exportBorder(float* x, float* y, int count) const;
+
+  // Runs the analysis again on new input in a record made with
+  // Retain::regions, reusing its storage: every result is first set back to
+  // its value in a fresh record.
+  void reanalyze(const lti::ioPoints& input);
 
   // Pipeline steps, in the order the constructor runs them.
   void findBoundingBox();
@@ -63,8 +94,8 @@ class CTailAnalyzer : public AnalysisParameters {
 
   // Creates the nine lists and the empty grid, as the constructor does before
   // the first step; a record made this way holds no analysis yet, and its
-  // steps work on the lists (the plain path) unless told otherwise.
-  explicit CTailAnalyzer(const AnalysisParameters& parameters, Path path = Path::plain);
+  // steps work on the lists on the plain path, on the runs on the fast path.
+  CTailAnalyzer(const AnalysisParameters& parameters, Path path);
 
   std::uint8_t hasTail = 0;
   std::uint8_t hasLimb = 0;
@@ -101,12 +132,16 @@ class CTailAnalyzer : public AnalysisParameters {
 
   Path path;
   Retain retain = Retain::borderOnly;
-  // The fast path's form of `area`: the filled region as a raster.
+  // The fast path's form of `area` and `bodyArea`: the filled regions as runs.
   RegionMask areaMask;
+  RegionMask bodyMask;
+  // Scratch space of measureWidths: the contour's points in an array.
+  std::vector<lti::point> contourPoints;
 
  private:
   void run(const lti::ioPoints& input, Retain retain);
   void releaseWorkingLists();
+  void resetResults();
 };
 
 }  // namespace tressel

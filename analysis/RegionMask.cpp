@@ -2,27 +2,10 @@
 
 #include <cstdint>
 
-#include "support/byteScan.h"
-#include "support/channel8.h"
-#include "support/rasterFrame.h"
 
 namespace tressel {
 
-void RegionMask::fill(const lti::borderPoints& contour) {
-  runs_.clear();
-  lti::channel8 pixels;
-  const lti::box frame = lti::fillContour(contour, pixels);
-  if (!pixels.hasStorage()) return;
-  const int columns = pixels.columns();
-  for (int row = 0; row < pixels.rows(); ++row) {
-    const unsigned char* data = pixels.rowData(row);
-    for (int x = lti::findNonZero(data, 0, columns); x < columns; x = lti::findNonZero(data, x, columns)) {
-      const int end = lti::findZero(data, x, columns);
-      runs_.push_back(Run{frame.minY + row, frame.minX + x, frame.minX + (end - 1)});
-      x = end;
-    }
-  }
-}
+void RegionMask::fill(const lti::borderPoints& contour) { lti::contourFillRuns(contour, runs_, marks_, rowStarts_); }
 
 PointSums RegionMask::sums() const {
   PointSums sums;

@@ -13,15 +13,18 @@ namespace tressel {
 
 class RegionMask {
  public:
-  struct Run {
-    int y;
-    int first;
-    int last;
-  };
+  using Run = lti::rowRun;
 
-  // The region the contour encloses, as areaPoints::buildFromBorder fills it.
+  // The region the contour encloses, as areaPoints::buildFromBorder fills it,
+  // computed from the contour's points alone (no raster of its box).
   void fill(const lti::borderPoints& contour);
-  void release() { runs_ = std::vector<Run>(); }
+  // Frees the storage; clear() keeps it for the next fill.
+  void release() {
+    runs_ = std::vector<Run>();
+    marks_ = std::vector<lti::rowMark>();
+    rowStarts_ = std::vector<std::int64_t>();
+  }
+  void clear() { runs_.clear(); }
 
   const std::vector<Run>& runs() const { return runs_; }
   // Coordinate sums and count of the region's pixels.
@@ -31,6 +34,8 @@ class RegionMask {
 
  private:
   std::vector<Run> runs_;
+  std::vector<lti::rowMark> marks_;
+  std::vector<std::int64_t> rowStarts_;
 };
 
 }  // namespace tressel

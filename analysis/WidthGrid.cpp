@@ -12,14 +12,19 @@ void WidthGrid::build(int minX, int minY, int maxX, int maxY) {
   const std::int64_t columns = std::int64_t{maxX} - minX + 1;
   const std::int64_t rows = std::int64_t{maxY} - minY + 1;
   const std::int64_t cells = lti::checkedCellCount(rows, columns);
-  release();
+  columns_ = 0;
+  rows_ = 0;
   if (cells > 0) {
     const std::size_t n = static_cast<std::size_t>(cells);
-    flags_.reset(new (std::nothrow) std::uint8_t[n]);
-    widths_.reset(new (std::nothrow) std::int32_t[n]);
-    if (!flags_ || !widths_) {
+    if (n > capacity_) {  // a grid built again keeps its storage when it fits
       release();
-      throw lti::allocException();
+      flags_.reset(new (std::nothrow) std::uint8_t[n]);
+      widths_.reset(new (std::nothrow) std::int32_t[n]);
+      if (!flags_ || !widths_) {
+        release();
+        throw lti::allocException();
+      }
+      capacity_ = n;
     }
     std::memset(flags_.get(), 0, n);
   }
@@ -32,6 +37,7 @@ void WidthGrid::build(int minX, int minY, int maxX, int maxY) {
 void WidthGrid::release() {
   flags_.reset();
   widths_.reset();
+  capacity_ = 0;
   columns_ = 0;
   rows_ = 0;
 }

@@ -64,6 +64,7 @@ class WidthGrid {
   int minY_ = 0;
   int columns_ = 0;
   int rows_ = 0;
+  std::size_t capacity_ = 0;
   std::unique_ptr<std::uint8_t[]> flags_;
   std::unique_ptr<std::int32_t[]> widths_;
 };

@@ -57,7 +57,7 @@ void runsOfWalk(const lti::point& start, const lti::point& end, lti::ioPoints& r
 }
 
 void buildBaseSegment(bool found, const lti::point& start, const lti::point& end, int maxX, int maxY,
-                      Path path, lti::ioPoints& runs, lti::borderPoints& chain) {
+                      const Path& path, lti::ioPoints& runs, lti::borderPoints& chain) {
   runs.clear();
   chain.clear();
   if (!found) return;
@@ -65,7 +65,7 @@ void buildBaseSegment(bool found, const lti::point& start, const lti::point& end
   // The raster's size bound holds on either path.
   const bool hasPixels = lti::checkedCellCount(int64{maxY} + 1, int64{maxX} + 1) > 0;
   auto onRaster = [&](const lti::point& p) { return p.x >= 0 && p.y >= 0 && p.x <= maxX && p.y <= maxY; };
-  if (path == Path::fast && hasPixels && onRaster(start) && onRaster(end)) {
+  if (path.steps == nullptr && hasPixels && onRaster(start) && onRaster(end)) {
     runsOfWalk(start, end, runs);
   } else {
     runsFromRaster(start, end, maxX, maxY, runs);

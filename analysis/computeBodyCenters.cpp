@@ -10,14 +10,12 @@ constexpr std::int64_t tailBaseWeight = 110;
 
 void CTailAnalyzer::computeBodyCenters() {
   PointSums sums;
-  if (path == Path::plain) {
-    bodyArea->buildFromBorder(*bodyBorder);
-    sums = sumPoints(*bodyArea);
+  if (path.steps != nullptr) {
+    sums = path.steps->bodySums(*this);
   } else {
-    RegionMask body;
-    body.fill(*bodyBorder);
-    sums = body.sums();
-    if (retain == Retain::workingLists) body.toAreaPoints(*bodyArea);
+    bodyMask.fill(*bodyBorder);
+    sums = bodyMask.sums();
+    if (retain == Retain::workingLists) bodyMask.toAreaPoints(*bodyArea);
   }
   if (sums.count > 0) {
     bodyCenter = lti::point(static_cast<int>(sums.x / sums.count), static_cast<int>(sums.y / sums.count));

@@ -6,7 +6,7 @@
 namespace tressel {
 
 void CTailAnalyzer::computeCenter() {
-  const PointSums sums = path == Path::plain ? sumPoints(*area) : areaMask.sums();
+  const PointSums sums = path.steps != nullptr ? path.steps->areaSums(*this) : areaMask.sums();
   if (sums.count == 0) return;
   center = lti::point(static_cast<int>(sums.x / sums.count), static_cast<int>(sums.y / sums.count));
 }

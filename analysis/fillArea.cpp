@@ -4,8 +4,8 @@
 namespace tressel {
 
 void CTailAnalyzer::fillArea() {
-  if (path == Path::plain) {
-    area->buildFromBorder(*border);
+  if (path.steps != nullptr) {
+    path.steps->fillArea(*this);
     return;
   }
   areaMask.fill(*border);

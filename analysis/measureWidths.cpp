@@ -77,8 +77,8 @@ void CTailAnalyzer::measureWidths() {
   WidthGrid& grid = *widthGrid;
   grid.build(minX, minY, maxX, maxY);
   for (const lti::point& p : *border) grid.markBorder(p);
-  if (path == Path::plain) {
-    for (const lti::point& p : *area) grid.markArea(p.x, p.y);
+  if (path.steps != nullptr) {
+    path.steps->markArea(*this);
   } else {
     for (const RegionMask::Run& r : areaMask.runs()) {
       std::uint8_t* f = grid.flags() + grid.index(r.first, r.y);
@@ -87,13 +87,19 @@ void CTailAnalyzer::measureWidths() {
   }
   maxWidth = 0;
 
-  const std::vector<lti::point> points(border->begin(), border->end());
+  std::vector<lti::point>& points = contourPoints;
+  points.assign(border->begin(), border->end());
   const int64 n = static_cast<int64>(points.size());
-  auto at = [&](int64 i) -> const lti::point& { return points[static_cast<std::size_t>(((i % n) + n) % n)]; };
+  // i is within two of [0, n): brought into it without a division.
+  auto at = [&](int64 i) -> const lti::point& {
+    while (i < 0) i += n;
+    while (i >= n) i -= n;
+    return points[static_cast<std::size_t>(i)];
+  };
 
   // p(2), p(3), ..., p(n-1), p(0), p(1): the chord of p(i) joins p(i-2) and p(i+2).
   for (int64 k = 0; k < n; ++k) {
-    const int64 i = (k + 2) % n;
+    const int64 i = k + 2 < n ? k + 2 : (k + 2) % n;
     const lti::point& here = at(i);
     const int64 dx = int64{at(i + 2).x} - at(i - 2).x;
     const int64 dy = int64{at(i + 2).y} - at(i - 2).y;

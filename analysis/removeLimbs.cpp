@@ -8,98 +8,11 @@
 
 #include "analysis/CTailAnalyzer.h"
 #include "analysis/arithmetic.h"
-#include "support/genericMatrix.h"
 
 namespace tressel {
 namespace {
 
 constexpr int maxLimbCuts = 10;
-
-// How often each pixel of a box occurs on the contour. A loop closes only at
-// a pixel the contour holds more than once, so a point whose pixel occurs once
-// needs no search. Pixels outside the box (there are none on a body contour,
-// whose points all lie in the outline's box) are always searched. Counts stop
-// at 255 and then stay there, which only ever means "search".
-class PixelCounts {
- public:
-  PixelCounts(int minX, int minY, int maxX, int maxY, const lti::borderPoints& contour)
-      : minX_(minX), minY_(minY), columns_(int64{maxX} - minX + 1), rows_(int64{maxY} - minY + 1) {
-    if (columns_ <= 0 || rows_ <= 0 || columns_ * rows_ > lti::maxRasterCells) {
-      columns_ = rows_ = 0;
-      return;
-    }
-    counts_.assign(static_cast<std::size_t>(columns_ * rows_), 0);
-    for (const lti::point& p : contour) {
-      if (!contains(p)) continue;
-      std::uint8_t& c = counts_[index(p)];
-      if (c < many) ++c;
-    }
-  }
-  bool occursOnce(const lti::point& p) const { return contains(p) && counts_[index(p)] == 1; }
-  void forget(const lti::point& p) {
-    if (!contains(p)) return;
-    std::uint8_t& c = counts_[index(p)];
-    if (c < many) --c;
-  }
-
- private:
-  bool contains(const lti::point& p) const {
-    return p.x >= minX_ && p.y >= minY_ && p.x - int64{minX_} < columns_ && p.y - int64{minY_} < rows_;
-  }
-  std::size_t index(const lti::point& p) const {
-    return static_cast<std::size_t>((p.y - int64{minY_}) * columns_ + (p.x - int64{minX_}));
-  }
-  static constexpr std::uint8_t many = 255;
-  int minX_, minY_;
-  int64 columns_, rows_;
-  std::vector<std::uint8_t> counts_;
-};
-
-// Removes stretches where the contour comes back to a pixel within `window`
-// points of leaving it, unless the stretch passes one of the tail's ends.
-void pruneLoops(lti::borderPoints& contour, int window, const lti::point& tailStart, const lti::point& tailEnd,
-                PixelCounts& counts) {
-  if (window <= 0) return;
-  auto erase = [&](lti::borderPoints::iterator first, lti::borderPoints::iterator last) {
-    for (auto it = first; it != last; ++it) counts.forget(*it);
-    return contour.eraseRange(first, last);
-  };
-  auto p = contour.begin();
-  while (p != contour.end()) {
-    if (counts.occursOnce(*p)) {
-      ++p;
-      continue;
-    }
-    bool wrapped = false;
-    bool passesTail = false;
-    bool removed = false;
-    auto q = p;
-    for (int step = 0; step < window; ++step) {
-      ++q;
-      if (q == contour.end()) {
-        q = contour.begin();
-        wrapped = true;
-      }
-      // Back at P's own point: the walk went all the way round, and P itself
-      // must never be removed.
-      if (q == p) break;
-      if (*q == tailStart || *q == tailEnd) passesTail = true;
-      if (*q != *p) continue;
-      if (passesTail) break;
-      auto afterP = std::next(p);
-      if (!wrapped) {
-        erase(afterP, std::next(q));
-      } else {
-        erase(afterP, contour.end());
-        erase(contour.begin(), std::next(q));
-      }
-      removed = true;
-      break;
-    }
-    if (removed && wrapped) return;  // P is now the last point
-    ++p;
-  }
-}
 
 // Counts of a 0/1 value per list position (a Fenwick tree).
 class PositionCounts {
@@ -205,9 +118,8 @@ void pruneLoopsIndexed(lti::borderPoints& contour, int window, const lti::point&
 void CTailAnalyzer::removeLimbs() {
   if (!hasTail) return;
   const int window = percentOf(bodyBorder->size(), loopLengthMaxPercent);
-  if (window > 0 && path == Path::plain) {
-    PixelCounts counts(minX, minY, maxX, maxY, *bodyBorder);
-    pruneLoops(*bodyBorder, window, tailStart, tailEnd, counts);
+  if (window > 0 && path.steps != nullptr) {
+    path.steps->pruneLoops(*this, window);
   } else if (window > 0) {
     pruneLoopsIndexed(*bodyBorder, window, tailStart, tailEnd);
   }

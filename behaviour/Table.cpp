@@ -6,6 +6,7 @@
 #include <limits>
 #include <string_view>
 
+#include "behaviour/FieldFormats.h"
 #include "behaviour/Json.h"
 
 namespace tressel::behaviour {
@@ -142,9 +143,15 @@ std::string jsonCell(const Cell& cell, int decimals) {
 }
 
 RowWriter::RowWriter(std::ostream& out, TableFormat format, std::vector<Column> columns)
-    : out_(out), format_(format), columns_(std::move(columns)) {}
+    : out_(out), format_(format), columns_(std::move(columns)) {
+  if (format_ == TableFormat::dlc) dlc_ = std::make_shared<const DlcLayout>(columns_);
+}
 
 void RowWriter::header(const std::vector<std::string>& comments) {
+  if (dlc_) {
+    out_ << dlc_->header();
+    return;
+  }
   if (format_ != TableFormat::csv) return;
   std::string text;
   for (const std::string& comment : comments) {
@@ -162,6 +169,7 @@ void RowWriter::header(const std::vector<std::string>& comments) {
 }
 
 std::string RowWriter::text(const BehaviourRow& row) const {
+  if (dlc_) return dlc_->line(row);
   std::string line;
   if (format_ == TableFormat::csv) {
     for (std::size_t i = 0; i < columns_.size(); ++i) {

@@ -30,6 +30,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -64,13 +65,17 @@ std::vector<Column> tableColumns(const std::string& unit);
 std::string csvCell(const Cell& cell, int decimals);
 std::string jsonCell(const Cell& cell, int decimals);
 
-enum class TableFormat { csv, jsonLines };
+// dlc: DeepLabCut's layout (FieldFormats.h), one arena.
+enum class TableFormat { csv, jsonLines, dlc };
+class DlcLayout;
 
 class RowWriter {
  public:
+  // Throws BehaviourError when the columns lack one that the format needs.
   RowWriter(std::ostream& out, TableFormat format, std::vector<Column> columns);
   // CSV: each comment as a "# " line, then the column names. JSON lines:
   // nothing (a JSON lines file has no header; its settings go in a side file).
+  // DeepLabCut: its three header rows, without the comments.
   void header(const std::vector<std::string>& comments = {});
   void row(const BehaviourRow& row);
   std::string text(const BehaviourRow& row) const;  // the line row() writes, with its '\n'
@@ -81,6 +86,7 @@ class RowWriter {
   std::ostream& out_;
   TableFormat format_;
   std::vector<Column> columns_;
+  std::shared_ptr<const DlcLayout> dlc_;
 };
 
 // Reads a CSV table's rows back into the tracker's records, so that a table

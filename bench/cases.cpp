@@ -190,7 +190,12 @@ std::vector<lti::point> borderOf(const tressel::CTailAnalyzer& a) {
 
 // The length of the cleaned contour, which is usually longer than the spans.
 int contourLength(const Spans& s) {
+#if BENCH_HAS_PATHS
+  const tressel::CTailAnalyzer a(*inputOf(s), tressel::borderOnlyParameters, tressel::Retain::borderOnly,
+                                 tressel::Path::fast);
+#else
   const tressel::CTailAnalyzer a(*inputOf(s), tressel::borderOnlyParameters);
+#endif
   return a.border->size();
 }
 

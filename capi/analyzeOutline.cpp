@@ -14,7 +14,7 @@ tressel_point toPoint(const lti::point& p) { return tressel_point{p.x, p.y}; }
 tressel_result analyzeOutline(const float* x, const float* y, int count, const tressel_params& params) {
   lti::ioPoints input;
   appendInputPoints(x, y, count, input);
-  const CTailAnalyzer analysis(input, analysisParameters(params));
+  const CTailAnalyzer analysis(input, analysisParameters(params), Retain::borderOnly, Path::fast);
   tressel_result r;
   r.has_tail = analysis.hasTail != 0 ? 1 : 0;
   r.tail_base = toPoint(analysis.tailBase);

@@ -8,7 +8,8 @@
 //     std::printf("%s = %d\n", f.name, params.*f.field);   // tail_width_percent = 13
 //   tressel::optionName(tressel::parameterFields[0])        // "--tail-width-percent"
 //
-//   tressel::CTailAnalyzer analysis(input, tressel::analysisParameters(params));
+//   tressel::CTailAnalyzer analysis(input, tressel::analysisParameters(params), tressel::Retain::borderOnly,
+//                                   tressel::Path::fast);
 //   tressel_params defaults = tressel::cParameters(tressel::AnalysisParameters{});
 #pragma once
 

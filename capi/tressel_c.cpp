@@ -90,7 +90,8 @@ int tressel_border(const float* x, const float* y, int count, float* out_x, floa
     // that the border's length is known before anything is written.
     lti::ioPoints input;
     tressel::appendInputPoints(x, y, count, input);
-    const tressel::CTailAnalyzer analysis(input, tressel::borderOnlyParameters);
+    const tressel::CTailAnalyzer analysis(input, tressel::borderOnlyParameters, tressel::Retain::borderOnly,
+                                          tressel::Path::fast);
     const int size = analysis.border->size();
     int i = 0;
     for (auto p = analysis.border->begin(); p != analysis.border->end() && i < capacity; ++p, ++i) {

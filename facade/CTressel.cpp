@@ -80,7 +80,8 @@ void CTressel::LoadDefaults() { CTresselLayout::setParameters(*this, tressel::An
 int CTressel::Tressel(float* x, float* y, int count) {
   lti::ioPoints input;
   tressel::appendInputPoints(x, y, count, input);
-  const tressel::CTailAnalyzer analysis(input, CTresselLayout::parametersOf(*this));
+  const tressel::CTailAnalyzer analysis(input, CTresselLayout::parametersOf(*this), tressel::Retain::borderOnly,
+                                        tressel::Path::fast);
   // Results are copied only once the analysis has completed, so a failed
   // call leaves the previous results in place.
   tailBase = toPOINT(analysis.tailBase);
@@ -95,7 +96,8 @@ int CTressel::Tressel(float* x, float* y, int count) {
 int CTressel::GetFixedBorderPoints(float* x, float* y, int count) {
   lti::ioPoints input;
   tressel::appendInputPoints(x, y, count, input);
-  const tressel::CTailAnalyzer analysis(input, tressel::borderOnlyParameters);
+  const tressel::CTailAnalyzer analysis(input, tressel::borderOnlyParameters, tressel::Retain::borderOnly,
+                                        tressel::Path::fast);
   return analysis.exportBorder(x, y, count);
 }
 

@@ -19,6 +19,7 @@ from pathlib import Path
 _ROOT = Path(__file__).resolve().parent
 _PACKAGE = _ROOT / "tressel"
 _LIBRARY_NAME = {"win32": "Tressel.dll", "darwin": "libTressel.dylib"}.get(sys.platform, "libTressel.so")
+_TRACK_LIBRARY_NAME = {"darwin": "libTresselTrack.dylib"}.get(sys.platform, "libTresselTrack.so")
 
 
 def _version():
@@ -35,6 +36,15 @@ def _library():
         return Path(explicit)
     raise RuntimeError("the wheel needs the shared library: run `make python` in the repository first "
                        "(or set TRESSEL_LIBRARY to the built library)")
+
+
+def _track_library():
+    """The tracker's library, where it was built (it needs FFmpeg's): optional."""
+    placed = _PACKAGE / _TRACK_LIBRARY_NAME
+    if placed.is_file():
+        return placed
+    explicit = os.environ.get("TRESSEL_TRACK_LIBRARY")
+    return Path(explicit) if explicit and Path(explicit).is_file() else None
 
 
 def _metadata():
@@ -71,6 +81,8 @@ def build_wheel(wheel_directory, config_settings=None, metadata_directory=None):
     library = _library()
     files = {"tressel/" + p.name: p.read_bytes() for p in sorted(_PACKAGE.glob("*.py"))}
     files["tressel/" + _LIBRARY_NAME] = library.read_bytes()
+    if _track_library() is not None:
+        files["tressel/" + _TRACK_LIBRARY_NAME] = _track_library().read_bytes()
     files[_dist_info() + "/METADATA"] = _metadata().encode()
     files[_dist_info() + "/WHEEL"] = ("Wheel-Version: 1.0\nGenerator: tressel build_backend\n"
                                       "Root-Is-Purelib: false\nTag: %s\n" % _tag()).encode()

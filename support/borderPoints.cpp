@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/byteScan.h"
+#include "support/genericMatrix.h"
 #include "support/directionCodes.h"
 #include "support/ioPoints.h"
 #include "support/rasterFrame.h"
@@ -111,6 +112,102 @@ void drawContour(const tpointList<int>& contour, pixelShift shift, channel8& mas
     mask.at(static_cast<int>(here.y), static_cast<int>(here.x)) |= cornerMarks[arriving][leaving];
   }
   fillBetweenMarks(mask);
+}
+
+void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, std::vector<rowMark>& marks,
+                     std::vector<std::int64_t>& rowStarts) {
+  runs.clear();
+  if (contour.empty()) return;
+  const box b = contour.boundingBox();
+  const std::int64_t width = std::int64_t{b.maxX} - b.minX + 1;
+  const std::int64_t height = std::int64_t{b.maxY} - b.minY + 1;
+  if (checkedCellCount(height, width) <= 0) return;  // as frameRaster: no storage, nothing drawn
+  const std::vector<wide> points = distinctSteps(contour, shiftToOrigin(b));
+  const std::size_t n = points.size();
+
+  // The marks, as drawContour sets them (pixels with a zero mark stay zero).
+  std::vector<rowMark> unsorted;
+  unsorted.reserve(n);
+  if (n < 4) {
+    for (const wide& p : points) unsorted.push_back(rowMark{p.y, p.x, 255});
+  } else {
+    for (std::size_t i = 0; i < n; ++i) {
+      const wide& before = points[i == 0 ? n - 1 : i - 1];
+      const wide& here = points[i];
+      const wide& after = points[i + 1 == n ? 0 : i + 1];
+      const int arriving = directionCode(here.x - before.x, here.y - before.y);
+      const int leaving = directionCode(after.x - here.x, after.y - here.y);
+      const unsigned char bits = cornerMarks[arriving][leaving];
+      if (bits != 0) unsorted.push_back(rowMark{here.y, here.x, bits});
+    }
+  }
+
+  // Into rows (a counting sort), then by column within each row; marks of one
+  // pixel are joined as the raster's |= joins them.
+  rowStarts.assign(static_cast<std::size_t>(height) + 1, 0);
+  for (const rowMark& m : unsorted) ++rowStarts[static_cast<std::size_t>(m.y) + 1];
+  for (std::size_t r = 1; r < rowStarts.size(); ++r) rowStarts[r] += rowStarts[r - 1];
+  marks.resize(unsorted.size());
+  {
+    std::vector<std::int64_t> next(rowStarts.begin(), rowStarts.end() - 1);
+    for (const rowMark& m : unsorted) marks[static_cast<std::size_t>(next[static_cast<std::size_t>(m.y)]++)] = m;
+  }
+  const int minX = b.minX;
+  const int minY = b.minY;
+  std::size_t rowBegin = 0;
+  while (rowBegin < marks.size()) {
+    const std::int64_t y = marks[rowBegin].y;
+    const std::size_t rowEnd = static_cast<std::size_t>(rowStarts[static_cast<std::size_t>(y) + 1]);
+    // Insertion sort by column: a row holds few marks.
+    for (std::size_t i = rowBegin + 1; i < rowEnd; ++i) {
+      const rowMark m = marks[i];
+      std::size_t j = i;
+      while (j > rowBegin && marks[j - 1].x > m.x) {
+        marks[j] = marks[j - 1];
+        --j;
+      }
+      marks[j] = m;
+    }
+    // fillBetweenMarks on this row: a pixel is non-zero when marked or filled.
+    const std::size_t rowFirstRun = runs.size();
+    const int row = static_cast<int>(minY + y);
+    auto add = [&](std::int64_t first, std::int64_t last) {
+      const int f = static_cast<int>(minX + first);
+      const int l = static_cast<int>(minX + last);
+      if (runs.size() > rowFirstRun && std::int64_t{runs.back().last} + 1 >= f) {
+        if (l > runs.back().last) runs.back().last = l;
+      } else {
+        runs.push_back(rowRun{row, f, l});
+      }
+    };
+    bool inside = false;
+    bool firstMark = true;
+    std::int64_t x = 0;
+    std::size_t i = rowBegin;
+    while (i < rowEnd) {
+      const std::int64_t at = marks[i].x;
+      unsigned char c = 0;
+      for (; i < rowEnd && marks[i].x == at; ++i) c = static_cast<unsigned char>(c | marks[i].bits);
+      if (inside && at > x) add(x, at - 1);
+      if (c & spanStart) {
+        inside = true;
+        firstMark = false;
+      }
+      if (c & spanEnd) {
+        inside = false;
+        if (firstMark) {
+          // Everything before this mark, the earlier marks included.
+          runs.resize(rowFirstRun);
+          if (at > 0) add(0, at - 1);
+          firstMark = false;
+        }
+      }
+      add(at, at);
+      x = at + 1;
+    }
+    if (inside && x < width) add(x, width - 1);
+    rowBegin = rowEnd;
+  }
 }
 
 bool borderPoints::toMask(channel8& mask) const {

@@ -3,12 +3,38 @@
 // consecutive points.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "support/channel8.h"
 #include "support/pointList.h"
 
 namespace lti {
 
 class ioPoints;
+
+// A run of pixels of one row, columns first..last inclusive.
+struct rowRun {
+  int y;
+  int first;
+  int last;
+};
+
+// A corner mark of a contour pixel, sorted into rows by contourFillRuns.
+struct rowMark {
+  std::int64_t y;
+  std::int64_t x;
+  unsigned char bits;
+};
+
+// The non-zero pixels of the raster that fillContour would make of the
+// contour (its bounding box, corners marked, the inside filled between the
+// marks), as runs in scan order, without the raster: the work grows with the
+// contour, not with its box. `marks` and `rowStarts` are scratch space,
+// reused by a caller that keeps them. Raises allocException where
+// fillContour would (a box beyond the raster size bound).
+void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, std::vector<rowMark>& marks,
+                     std::vector<std::int64_t>& rowStarts);
 
 class borderPoints : public tpointList<int> {
  public:

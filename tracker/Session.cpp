@@ -69,7 +69,7 @@ std::string rectJson(const tracking::Rect& r) {
 }
 
 void checkOptions(const TrackOptions& o) {
-  auto fail = [](const std::string& message) { throw SessionError(message); };
+  auto fail = [](const std::string& message) { throw OptionsError(message); };
   if (o.inputs.empty()) fail("no input given");
   if (o.jobs < 1 || o.jobs > 256) fail("--jobs must be 1 to 256");
   if (!(o.start >= 0)) fail("--start must be 0 or more seconds");
@@ -222,7 +222,16 @@ void Session::prepareBackground(const std::vector<video::Frame>& samples) {
   const video::SourceInfo& info = source();
   if (samples.empty()) throw SessionError(info.name + ": no frame could be decoded to learn the background from");
 
-  if (!options_.backgroundImage.empty()) {
+  if (!options_.background.pixels.empty()) {
+    const tracking::Background& given = options_.background;
+    if (given.width != info.width || given.height != info.height ||
+        given.pixels.size() != static_cast<std::size_t>(given.width) * given.height) {
+      throw SessionError(info.name + ": the background given is " + sizeText(given.width, given.height) +
+                         ", the frames are " + sizeText(info.width, info.height));
+    }
+    setup_.background = given;
+    backgroundSource_ = "given";
+  } else if (!options_.backgroundImage.empty()) {
     const tressel_image::GreyResult picture = tressel_image::readGreyFile(options_.backgroundImage);
     if (!picture.ok()) throw SessionError(options_.backgroundImage + ": " + picture.error);
     if (picture.image.width != info.width || picture.image.height != info.height) {
@@ -303,7 +312,7 @@ void Session::calibrateArenas(const std::vector<video::Frame>& samples) {
 }
 
 std::string Session::settingsJson() const {
-  const video::SourceInfo& info = source_->info();
+  const video::SourceInfo& info = source();
   std::ostringstream j;
   j << "{\"tool\":\"tressel track\",\"version\":" << jsonQuoted(tressel_version()) << ",\"input\":[";
   for (std::size_t i = 0; i < options_.inputs.size(); ++i) j << (i ? "," : "") << jsonQuoted(options_.inputs[i]);
@@ -344,7 +353,7 @@ std::string Session::settingsJson() const {
 }
 
 std::vector<std::string> Session::headerLines() const {
-  const video::SourceInfo& info = source_->info();
+  const video::SourceInfo& info = source();
   std::vector<std::string> lines;
   std::string inputs;
   for (const std::string& in : options_.inputs) inputs += (inputs.empty() ? "" : " ") + in;

@@ -45,6 +45,12 @@ class SessionError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The options, each valid on its own, do not go together (--end before --start).
+class OptionsError : public SessionError {
+ public:
+  using SessionError::SessionError;
+};
+
 struct TrackOptions {
   std::vector<std::string> inputs;  // a video, a folder of images, image files, or "-" (raw grey frames)
   video::InputOptions input;        // --fps, --size, decoding threads
@@ -52,6 +58,7 @@ struct TrackOptions {
   double end = std::numeric_limits<double>::infinity();
 
   std::string backgroundImage;      // --background: a picture of the empty arena
+  tracking::Background background;  // the same given in memory (the C interface); used when it has pixels
   std::string saveBackground;       // --save-background: PNG
   int backgroundSamples = tracking::defaultBackgroundSamples;
 

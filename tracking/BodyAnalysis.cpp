@@ -10,13 +10,18 @@ Pixel pixelOf(const lti::point& p) { return Pixel{p.x, p.y}; }
 
 // Second moments of the body's pixels about its mean give its long axis; the
 // body contour's points that lie farthest along it, either way, are its ends.
-void findEnds(const lti::areaPoints& area, const lti::borderPoints& contour, FrameRecord& record) {
+// The moments are summed pixel by pixel in scan order, as always, so that
+// every bit of the result stays the same.
+void findEnds(const std::vector<RegionMask::Run>& area, const lti::borderPoints& contour, FrameRecord& record) {
   double sxx = 0, sxy = 0, syy = 0;
-  for (const lti::point& p : area) {
-    const double dx = p.x - record.centerSubX, dy = p.y - record.centerSubY;
-    sxx += dx * dx;
-    sxy += dx * dy;
-    syy += dy * dy;
+  for (const RegionMask::Run& r : area) {
+    const double dy = r.y - record.centerSubY;
+    for (int x = r.first; x <= r.last; ++x) {
+      const double dx = x - record.centerSubX;
+      sxx += dx * dx;
+      sxy += dx * dy;
+      syy += dy * dy;
+    }
   }
   const double angle = 0.5 * std::atan2(2 * sxy, sxx - syy);
   const double ux = std::cos(angle), uy = std::sin(angle);
@@ -36,26 +41,17 @@ void findEnds(const lti::areaPoints& area, const lti::borderPoints& contour, Fra
   record.bodyEndB = highIsNose ? low : high;
 }
 
-void appendRuns(const lti::areaPoints& area, std::vector<PixelRun>& runs) {
+// The region's runs are maximal already: the same runs as joining its pixels.
+void copyRuns(const std::vector<RegionMask::Run>& area, std::vector<PixelRun>& runs) {
   runs.clear();
-  for (const lti::point& p : area) {
-    if (!runs.empty() && runs.back().row == p.y && runs.back().last + 1 == p.x) {
-      runs.back().last = p.x;
-    } else {
-      runs.push_back(PixelRun{p.y, p.x, p.x});
-    }
-  }
+  runs.reserve(area.size());
+  for (const RegionMask::Run& r : area) runs.push_back(PixelRun{r.y, r.first, r.last});
 }
 
 }  // namespace
 
 void BodyAnalyzer::analyze(const std::vector<Run>& runs, FrameRecord& record, bool keepOutlines) {
-  lti::ioPoints spans;
-  for (const Run& r : runs) {
-    spans.pushBack(lti::point(r.first, r.row));
-    spans.pushBack(lti::point(r.last, r.row));
-  }
-  const CTailAnalyzer analysis(spans, parameters_, Retain::workingLists);
+  const CTailAnalyzer& analysis = analyzer_.analyze(runs);
   record.tailFound = analysis.hasTail != 0;
   record.center = pixelOf(analysis.bodyCenter);
   record.nose = pixelOf(analysis.nose);
@@ -73,12 +69,8 @@ void BodyAnalyzer::analyze(const std::vector<Run>& runs, FrameRecord& record, bo
     record.outlines = std::move(outlines);
   }
 
-  std::int64_t count = 0, sumX = 0, sumY = 0;
-  for (const lti::point& p : *analysis.bodyArea) {
-    ++count;
-    sumX += p.x;
-    sumY += p.y;
-  }
+  const PointSums sums = analyzer_.bodySums();
+  const std::int64_t count = sums.count, sumX = sums.x, sumY = sums.y;
   record.bodyAreaPx = count;
   if (count == 0) {
     record.centerSubX = record.center.x;
@@ -89,8 +81,8 @@ void BodyAnalyzer::analyze(const std::vector<Run>& runs, FrameRecord& record, bo
   }
   record.centerSubX = static_cast<double>(sumX) / static_cast<double>(count);
   record.centerSubY = static_cast<double>(sumY) / static_cast<double>(count);
-  findEnds(*analysis.bodyArea, *analysis.bodyBorder, record);
-  appendRuns(*analysis.bodyArea, record.bodyRuns);
+  findEnds(analyzer_.bodyRuns(), *analysis.bodyBorder, record);
+  copyRuns(analyzer_.bodyRuns(), record.bodyRuns);
 }
 
 }  // namespace tressel::tracking

@@ -5,23 +5,24 @@
 
 #include <vector>
 
-#include "analysis/CTailAnalyzer.h"
+#include "analysis/FrameAnalyzer.h"
 #include "tracking/FrameRecord.h"
 
 namespace tressel::tracking {
 
 class BodyAnalyzer {
  public:
-  explicit BodyAnalyzer(const AnalysisParameters& parameters) : parameters_(parameters) {}
+  explicit BodyAnalyzer(const AnalysisParameters& parameters) : analyzer_(parameters) {}
 
   // Analyses the region given by its runs (scan order, one component) and
   // fills the record's points, tailFound and body fields. Throws
   // lti::allocException for a region too large to analyse. With
-  // keepOutlines, also the record's outlines.
+  // keepOutlines, also the record's outlines. One analyzer's buffers serve
+  // frame after frame: one BodyAnalyzer per worker.
   void analyze(const std::vector<Run>& runs, FrameRecord& record, bool keepOutlines = false);
 
  private:
-  AnalysisParameters parameters_;
+  FrameAnalyzer analyzer_;
 };
 
 }  // namespace tressel::tracking

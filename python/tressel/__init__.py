@@ -22,6 +22,7 @@ import ctypes
 import dataclasses
 
 from . import _native
+from ._track import Tracker, TrackError, summarize, track
 
 try:
     import numpy as _np
@@ -29,7 +30,8 @@ except ImportError:  # plain bytes masks and Python sequences still work
     _np = None
 
 __version__ = "1.0.0"  # also in pyproject.toml
-__all__ = ["Params", "Result", "analyze", "border", "spans", "library_version"]
+__all__ = ["Params", "Result", "analyze", "border", "spans", "library_version",
+           "track", "Tracker", "TrackError", "summarize"]
 
 _INT_MIN, _INT_MAX = -2**31, 2**31 - 1
 

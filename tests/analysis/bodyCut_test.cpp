@@ -37,7 +37,7 @@ TEST(BaseSegment, RunsAndChains) {
       {"a negative end lies off the raster", {2, 2}, {-2, 2}, {{0, 2}, {2, 2}}, {{2, 2}, {1, 2}, {0, 2}}},
   };
   for (const Case& c : cases) {
-    tressel::CTailAnalyzer a(defaults());
+    tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
     a.maxX = 12;
     a.maxY = 9;
     a.hasTail = 1;
@@ -51,7 +51,7 @@ TEST(BaseSegment, RunsAndChains) {
 }
 
 TEST(BaseSegment, NoTailClearsBothLists) {
-  tressel::CTailAnalyzer a(defaults());
+  tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
   a.tailIo->pushBack(point(1, 1));
   a.tailBorder->pushBack(point(1, 1));
   a.maxX = 1 << 20;
@@ -62,7 +62,7 @@ TEST(BaseSegment, NoTailClearsBothLists) {
 }
 
 TEST(BaseSegment, RasterFromTheOriginObeysTheSizeBound) {
-  tressel::CTailAnalyzer a(defaults());
+  tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
   a.hasLimb = 1;
   a.limbStart = point(100000, 5000);
   a.limbEnd = point(100001, 5000);
@@ -104,7 +104,7 @@ TEST(Cut, ReplacesTheStretchBetweenTheBasePointsByTheSegment) {
        10},
   };
   for (const Case& c : cases) {
-    tressel::CTailAnalyzer a(defaults());
+    tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
     a.border->assignFrom(listOf<lti::borderPoints>(c.contour));
     a.border->storedBox = lti::box{1, 2, 3, 4};
     a.hasTail = 1;
@@ -119,7 +119,7 @@ TEST(Cut, ReplacesTheStretchBetweenTheBasePointsByTheSegment) {
 }
 
 TEST(Cut, WithoutATailTheBodyIsACopyOfTheBorder) {
-  tressel::CTailAnalyzer a(defaults());
+  tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
   a.border->assignFrom(listOf<lti::borderPoints>(tenPoints()));
   a.bodyBorder->pushBack(point(5, 5));
   a.cutTail();
@@ -129,7 +129,7 @@ TEST(Cut, WithoutATailTheBodyIsACopyOfTheBorder) {
 
 TEST(Cut, LimbCutLeavesTheTailsLength) {
   const Points P = tenPoints();
-  tressel::CTailAnalyzer a(defaults());
+  tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
   a.bodyBorder->assignFrom(listOf<lti::borderPoints>(P));
   a.bodyBorderLength = 42;
   a.hasLimb = 0;
@@ -252,7 +252,7 @@ TEST(LimbRemoval, AtMostTenLimbs) {
   // base points; a cut leaves two narrow points, too short to be a limb. With
   // maxWidth 0 the width threshold is the minimum 7, so no extension can
   // cross the 4 wide points between two limbs.
-  tressel::CTailAnalyzer a(defaults());
+  tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
   Points points;
   std::vector<int> widths;
   for (int limb = 0; limb < 11; ++limb) {
@@ -285,7 +285,7 @@ TEST(LimbRemoval, AtMostTenLimbs) {
 }
 
 TEST(LimbRemoval, NothingWithoutATail) {
-  tressel::CTailAnalyzer a(defaults());
+  tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
   const Points contour = padded(35, 5, {{50, 50}, {51, 51}, {50, 50}});
   a.bodyBorder->assignFrom(listOf<lti::borderPoints>(contour));
   a.removeLimbs();

@@ -18,7 +18,7 @@ TEST(Centroids, MeansTruncateTowardZero) {
       {{{5, 7}}, {5, 7}},
   };
   for (const Case& c : cases) {
-    tressel::CTailAnalyzer a(defaults());
+    tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
     a.area->assignFrom(listOf<lti::areaPoints>(c.area));
     a.computeCenter();
     EXPECT_EQ(a.center, c.center);
@@ -26,11 +26,11 @@ TEST(Centroids, MeansTruncateTowardZero) {
 }
 
 TEST(Centroids, EmptyAreaLeavesTheCentreAtTheOrigin) {
-  tressel::CTailAnalyzer a(defaults());
+  tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
   a.computeCenter();
   EXPECT_EQ(a.center, point(0, 0)) << "no division by zero";
   // The whole analysis of an empty outline: nothing to average anywhere.
-  const tressel::CTailAnalyzer empty(lti::ioPoints(), defaults());
+  const tressel::CTailAnalyzer empty(lti::ioPoints(), defaults(), tressel::Retain::borderOnly, tressel::Path::fast);
   EXPECT_EQ(empty.center, point(0, 0));
   EXPECT_EQ(empty.bodyCenter, point(0, 0));
 }
@@ -59,7 +59,7 @@ TEST(Centroids, WeightedCentreGivesTheTailBaseTheWeightOf110Pixels) {
       {rectangleContour(38, 0, 25, 40), {160, 0}, {50, 19}, {60, 17}},
   };
   for (const Case& c : cases) {
-    tressel::CTailAnalyzer a(defaults());
+    tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
     a.bodyBorder->assignFrom(listOf<lti::borderPoints>(c.bodyContour));
     a.tailBase = c.tailBase;
     a.computeBodyCenters();
@@ -69,7 +69,7 @@ TEST(Centroids, WeightedCentreGivesTheTailBaseTheWeightOf110Pixels) {
 }
 
 TEST(Centroids, EmptyBodyStillHasAWeightedCentre) {
-  tressel::CTailAnalyzer a(defaults());
+  tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
   a.tailBase = point(-7, 220);
   a.computeBodyCenters();
   EXPECT_EQ(a.bodyCenter, point());

@@ -4,6 +4,7 @@
 #include <limits>
 #include <random>
 
+#include "analysis/FrameAnalyzer.h"
 #include "analyzerFixture.h"
 #include "silhouettes.h"
 
@@ -126,6 +127,47 @@ TEST(FastPath, RegionsOnTheEdgesOfTheIntRange) {
     EXPECT_EQ(fast.center, plain.center) << c.name;
     EXPECT_EQ(fast.center, c.center) << c.name;
     EXPECT_EQ(fast.maxWidth, plain.maxWidth) << c.name;
+  }
+}
+
+// One FrameAnalyzer, run on silhouette after silhouette (large after small,
+// with and without tails), gives each time what a fresh plain record gives:
+// nothing of an earlier frame stays in its reused storage.
+TEST(FastPath, AReusedFrameAnalyzerGivesAFreshRecordsResults) {
+  std::mt19937 random(17);
+  tressel::FrameAnalyzer analyzer(defaults());
+  for (int round = 0; round < 300; ++round) {
+    const auto s = testing_silhouettes::spansOf(randomSilhouette(random), static_cast<int>(random() % 50), 2);
+    std::vector<tressel::Run> runs;
+    lti::ioPoints spans;
+    for (int i = 0; i + 1 < s.count(); i += 2) {
+      runs.push_back(tressel::Run{static_cast<int>(s.y[i]), static_cast<int>(s.x[i]), static_cast<int>(s.x[i + 1])});
+      spans.pushBack(point(static_cast<int>(s.x[i]), static_cast<int>(s.y[i])));
+      spans.pushBack(point(static_cast<int>(s.x[i + 1]), static_cast<int>(s.y[i + 1])));
+    }
+    const tressel::CTailAnalyzer& a = analyzer.analyze(runs);
+    const tressel::CTailAnalyzer plain(spans, defaults(), tressel::Retain::workingLists, tressel::Path::plain);
+    ASSERT_EQ(a.hasTail, plain.hasTail) << round;
+    ASSERT_EQ(a.hasLimb, plain.hasLimb) << round;
+    ASSERT_EQ(a.tailBase, plain.tailBase) << round;
+    ASSERT_EQ(a.tailStart, plain.tailStart) << round;
+    ASSERT_EQ(a.tailEnd, plain.tailEnd) << round;
+    ASSERT_EQ(a.center, plain.center) << round;
+    ASSERT_EQ(a.bodyCenter, plain.bodyCenter) << round;
+    ASSERT_EQ(a.weightedCenter, plain.weightedCenter) << round;
+    ASSERT_EQ(a.nose, plain.nose) << round;
+    ASSERT_EQ(a.maxWidth, plain.maxWidth) << round;
+    ASSERT_EQ(a.bodyBorderLength, plain.bodyBorderLength) << round;
+    ASSERT_TRUE(a.border->equals(*plain.border)) << round;
+    ASSERT_TRUE(a.bodyBorder->equals(*plain.bodyBorder)) << round;
+    ASSERT_TRUE(a.tailBorder->equals(*plain.tailBorder)) << round;
+    lti::areaPoints body;
+    for (const auto& r : analyzer.bodyRuns()) {
+      for (int x = r.first; x <= r.last; ++x) body.pushBack(point(x, r.y));
+    }
+    ASSERT_TRUE(body.equals(*plain.bodyArea)) << round;
+    const tressel::PointSums sums = analyzer.bodySums();
+    ASSERT_EQ(sums.count, plain.bodyArea->size()) << round;
   }
 }
 

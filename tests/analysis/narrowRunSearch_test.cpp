@@ -54,7 +54,7 @@ TEST(TailSearch, RunsBridgesExtensionsAndDecisions) {
        80, 40, 16, false, 0, -1, -1},
   };
   for (const TailCase& c : cases) {
-    tressel::CTailAnalyzer a(defaults());
+    tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
     a.tailWidthPercent = c.tailWidthPercent;
     a.tailLengthPercent = c.tailLengthPercent;
     prepareRuns(a, c.runs, c.maxWidth);
@@ -83,7 +83,7 @@ TEST(TailSearch, WidthThresholdCapAndMinimum) {
       {"13 percent of 1000 is 130", 1000, 13, 130},
   };
   for (const Case& c : cases) {
-    tressel::CTailAnalyzer a(defaults());
+    tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
     a.tailWidthPercent = c.percent;
     a.tailLengthPercent = 0;
     prepareRuns(a, {{10, c.narrowWidth + 1}, {5, c.narrowWidth}}, c.maxWidth);
@@ -105,7 +105,7 @@ TEST(TailSearch, ChordIsTruncatedAndComparedWithTwiceTheWidthThreshold) {
       {{-15, 0}, false},
   };
   for (const Case& c : cases) {
-    tressel::CTailAnalyzer a(defaults());
+    tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
     a.tailLengthPercent = 0;
     Points points = {{0, 0}, {0, 1}, {0, 2}, c.end, {30, 30}, {31, 30}, {32, 30}};
     prepareBorder(a, points, {narrow, narrow, narrow, narrow, wide, wide, wide}, 0);
@@ -115,7 +115,7 @@ TEST(TailSearch, ChordIsTruncatedAndComparedWithTwiceTheWidthThreshold) {
 }
 
 TEST(TailSearch, TailBaseHalvesTruncateTowardZero) {
-  tressel::CTailAnalyzer a(defaults());
+  tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
   a.tailLengthPercent = 0;
   prepareBorder(a, {{-3, 4}, {-2, 5}, {-1, 6}, {0, 7}, {1, 7}, {2, 7}, {3, 7}}, {1, 1, 1, 1, wide, wide, wide}, 0);
   a.searchTail();
@@ -126,7 +126,7 @@ TEST(TailSearch, TailBaseHalvesTruncateTowardZero) {
 }
 
 TEST(TailSearch, EmptyBorderHasNoTail) {
-  tressel::CTailAnalyzer a(defaults());
+  tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
   a.center = point(4, 2);
   a.tailLengthPercent = -5;
   a.searchTail();
@@ -157,7 +157,7 @@ TEST(LimbSearch, LengthThresholdFromTheBodyContour) {
       {215, 15, true}, {215, 14, false}, {300, 15, true}, {300, 14, false},
   };
   for (const Case& c : cases) {
-    tressel::CTailAnalyzer a(defaults());
+    tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
     prepareLimbRuns(a, {{c.size - c.runLength, wide}, {c.runLength, narrow}}, 1000);
     a.searchLimb();
     EXPECT_EQ(a.hasLimb, c.accepted ? 1 : 0) << c.size << " points, run of " << c.runLength;
@@ -166,7 +166,7 @@ TEST(LimbSearch, LengthThresholdFromTheBodyContour) {
 }
 
 TEST(LimbSearch, WidthThresholdHasNoCap) {
-  tressel::CTailAnalyzer a(defaults());
+  tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
   a.limbWidthPercent = 30;
   prepareLimbRuns(a, {{10, 25}, {5, 24}}, 80);
   a.searchLimb();
@@ -192,7 +192,7 @@ TEST(LimbSearch, BridgingAndTailEnds) {
        10, 40},
   };
   for (const Case& c : cases) {
-    tressel::CTailAnalyzer a(defaults());
+    tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
     a.limbLengthPercent = 0;
     prepareLimbRuns(a, c.runs, 1000);
     if (c.tailEndAt >= 0) a.tailEnd = point(c.tailEndAt, 0);
@@ -204,7 +204,7 @@ TEST(LimbSearch, BridgingAndTailEnds) {
 }
 
 TEST(LimbSearch, NothingHappensWithoutATail) {
-  tressel::CTailAnalyzer a(defaults());
+  tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
   prepareLimbRuns(a, {{10, wide}, {10, narrow}}, 1000);
   a.hasTail = 0;
   a.hasLimb = 7;

@@ -33,7 +33,7 @@ TEST(Nose, FarthestPointWithinTheBounds) {
       {"distance 0 is never taken", 2, 0, 100, {1, 0}, unchanged},
   };
   for (const NoseCase& c : cases) {
-    tressel::CTailAnalyzer a(defaults());
+    tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
     Points contour;
     for (int i = 0; i < c.listSize; ++i) contour.emplace_back(i, 0);
     a.bodyBorder->assignFrom(listOf<lti::borderPoints>(contour));
@@ -48,7 +48,7 @@ TEST(Nose, FarthestPointWithinTheBounds) {
 }
 
 TEST(Nose, WithoutATailItIsTheCentre) {
-  tressel::CTailAnalyzer a(defaults());
+  tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
   a.bodyBorder->assignFrom(listOf<lti::borderPoints>({{0, 0}, {9, 9}}));
   a.center = point(3, 4);
   a.placeNose();

@@ -37,7 +37,7 @@ TEST(SpurRemoval, OnePass) {
 TEST(OutlinePreparation, BoxComesFromTheOutlineBeforeCleaning) {
   // A block with a diagonal spur: the spur's pixels count for the box.
   const Points spans = {{0, 0}, {2, 0}, {0, 1}, {2, 1}, {0, 2}, {2, 2}, {3, 3}, {3, 3}, {4, 4}, {4, 4}};
-  tressel::CTailAnalyzer a(listOf<lti::ioPoints>(spans), tressel::borderOnlyParameters);
+  tressel::CTailAnalyzer a(listOf<lti::ioPoints>(spans), tressel::borderOnlyParameters, tressel::Retain::borderOnly, tressel::Path::fast);
   EXPECT_EQ(a.minX, 0);
   EXPECT_EQ(a.maxX, 4);
   EXPECT_EQ(a.maxY, 4);
@@ -48,7 +48,7 @@ TEST(OutlinePreparation, EarlyStopKeepsEveryListAndInitialResults) {
   const Points spans = {{0, 0}, {9, 0}, {0, 1}, {9, 1}, {0, 2}, {9, 2}};
   tressel::AnalysisParameters p = defaults();
   p.tailWidthPercent = 0;
-  tressel::CTailAnalyzer a(listOf<lti::ioPoints>(spans), p);
+  tressel::CTailAnalyzer a(listOf<lti::ioPoints>(spans), p, tressel::Retain::borderOnly, tressel::Path::fast);
   EXPECT_FALSE(a.border->empty());
   ASSERT_TRUE(a.area && a.bodyBorder && a.widthGrid && a.outline);
   EXPECT_TRUE(a.area->empty());
@@ -60,14 +60,14 @@ TEST(OutlinePreparation, EarlyStopKeepsEveryListAndInitialResults) {
 
 TEST(OutlinePreparation, FullRunReleasesEverythingButTheBorder) {
   const Points spans = {{0, 0}, {9, 0}, {0, 1}, {9, 1}, {0, 2}, {9, 2}};
-  tressel::CTailAnalyzer a(listOf<lti::ioPoints>(spans), defaults());
+  tressel::CTailAnalyzer a(listOf<lti::ioPoints>(spans), defaults(), tressel::Retain::borderOnly, tressel::Path::fast);
   EXPECT_FALSE(a.border->empty());
   EXPECT_FALSE(a.outline || a.area || a.bodyBorder || a.bodyArea || a.tailIo || a.tailBorder || a.limbIo ||
                a.limbBorder || a.widthGrid);
 }
 
 TEST(OutlinePreparation, EmptyOutlineRunsToTheEnd) {
-  tressel::CTailAnalyzer a(lti::ioPoints(), defaults());
+  tressel::CTailAnalyzer a(lti::ioPoints(), defaults(), tressel::Retain::borderOnly, tressel::Path::fast);
   EXPECT_TRUE(a.border->empty());
   EXPECT_EQ(a.hasTail, 0);
   EXPECT_EQ(a.minX, 0);

@@ -26,7 +26,7 @@ struct Found {
 };
 
 Found analyse(const lti::ioPoints& spans, const tressel::AnalysisParameters& p = defaults()) {
-  tressel::CTailAnalyzer a(spans, p);
+  tressel::CTailAnalyzer a(spans, p, tressel::Retain::borderOnly, tressel::Path::fast);
   return Found{a.hasTail != 0, a.tailBase, a.tailStart, a.tailEnd, a.bodyCenter, a.nose, a.center};
 }
 
@@ -62,7 +62,7 @@ TEST(Pipeline, EllipseWithoutATail) {
 TEST(Pipeline, AThinLineIsAllTail) {
   Mask m(60, 6);
   m.fillRect(5, 2, 50, 3);
-  tressel::CTailAnalyzer a(outlineOf(m), defaults());
+  tressel::CTailAnalyzer a(outlineOf(m), defaults(), tressel::Retain::borderOnly, tressel::Path::fast);
   EXPECT_EQ(a.hasTail, 1);
   EXPECT_EQ(a.tailStart, a.border->front());
   EXPECT_EQ(a.tailEnd, a.border->back());

@@ -34,7 +34,7 @@ Points rectangleSpans(int x0, int y0, int x1, int y1) {
 }
 
 TEST(Widths, RayRunsAcrossARectangle) {
-  tressel::CTailAnalyzer a(defaults());
+  tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
   measure(a, rectangleSpans(0, 0, 40, 20));
   EXPECT_EQ(a.widthGrid->widthAt(point(20, 0)), 20);
   EXPECT_EQ(a.widthGrid->widthAt(point(20, 20)), 20);
@@ -50,7 +50,7 @@ TEST(Widths, RayRunsAcrossARectangle) {
 
 TEST(Widths, NormalPointingOutIsReversed) {
   // The same rectangle walked counterclockwise: every normal points out.
-  tressel::CTailAnalyzer a(defaults());
+  tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
   measure(a, rectangleSpans(0, 0, 40, 20));
   Points reversed = pointsOf(*a.border);
   std::reverse(reversed.begin(), reversed.end());
@@ -74,7 +74,7 @@ TEST(Widths, ShortRays) {
       {"a single pixel", rectangleSpans(3, 3, 3, 3), {3, 3}, 1},
   };
   for (const Case& c : cases) {
-    tressel::CTailAnalyzer a(defaults());
+    tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
     measure(a, c.spans, true);
     EXPECT_EQ(a.widthGrid->widthAt(c.at), c.width) << c.name;
     EXPECT_EQ(a.maxWidth, 1) << c.name;
@@ -84,7 +84,7 @@ TEST(Widths, ShortRays) {
 TEST(Widths, DiagonalStepsCountTheirLength) {
   // A diagonal contour with the region below it: the ray from (5, 5) goes
   // down-left through the region and leaves it at its fifth step.
-  tressel::CTailAnalyzer a(defaults());
+  tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
   Points contour;
   for (int k = 0; k <= 10; ++k) contour.emplace_back(k, k);
   a.border->assignFrom(listOf<lti::borderPoints>(contour));
@@ -101,14 +101,14 @@ TEST(Widths, DiagonalStepsCountTheirLength) {
 }
 
 TEST(Widths, EmptyBorderMeasuresNothing) {
-  tressel::CTailAnalyzer a(defaults());
+  tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
   a.maxWidth = 99;
   a.measureWidths();
   EXPECT_EQ(a.maxWidth, 0);
 }
 
 TEST(Widths, LookupsOutsideTheGridAreUnmeasured) {
-  tressel::CTailAnalyzer a(defaults());
+  tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
   measure(a, rectangleSpans(0, 0, 4, 4));
   EXPECT_EQ(a.widthGrid->widthAt(point(-1, 0)), tressel::unmeasuredWidth);
   EXPECT_EQ(a.widthGrid->widthAt(point(5, 5)), tressel::unmeasuredWidth);
@@ -116,7 +116,7 @@ TEST(Widths, LookupsOutsideTheGridAreUnmeasured) {
 }
 
 TEST(Widths, GridObeysTheRasterBound) {
-  tressel::CTailAnalyzer a(defaults());
+  tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
   a.minX = 0, a.maxX = 1 << 15, a.minY = 0, a.maxY = 1 << 14;
   EXPECT_THROW(a.measureWidths(), lti::allocException);
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "behaviour/Json.h"
@@ -208,4 +209,59 @@ TEST(Input, StrictJson) {
       EXPECT_STREQ(e.what(), c.message ? c.message : "") << c.text.substr(0, 40);
     }
   }
+}
+
+// DeepLabCut's layout: three header rows; per body part x, y, likelihood; a
+// missing point empty with likelihood 0 (an interpolated centre too); the
+// tail's cut left out where it lies at the head (the track swapped the ends).
+TEST(Table, DeepLabCutLayout) {
+  std::vector<Pose> poses(12);
+  for (int i = 0; i < 12; ++i) poses[i].x = 100 + i;
+  poses[5].present = false;
+  poses[8].reversed = true;
+  Behaviour behaviour(BehaviourOptions(), frame400());
+  std::ostringstream csv, dlc;
+  RowWriter table(csv, TableFormat::csv, behaviour.columns());
+  RowWriter writer(dlc, TableFormat::dlc, behaviour.columns());
+  writer.header({"input: synthetic"});
+  std::vector<BehaviourRow> rows;
+  for (int i = 0; i < 12; ++i) behaviour.push(record(i, poses[i]), rows);
+  behaviour.finish(rows);
+  for (const BehaviourRow& row : rows) writer.row(row);
+  std::vector<std::string> lines;
+  std::istringstream in(dlc.str());
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 3u + 12u);
+  std::string scorer = "scorer", parts = "bodyparts", coords = "coords";
+  for (const char* part : {"nose", "tailbase", "center", "tailstart", "tailend"}) {
+    scorer += ",tressel,tressel,tressel";
+    parts += std::string(",") + part + "," + part + "," + part;
+    coords += ",x,y,likelihood";
+  }
+  EXPECT_EQ(lines[0], scorer);
+  EXPECT_EQ(lines[1], parts);
+  EXPECT_EQ(lines[2], coords);
+
+  // The orientation confidence of frame 3 as the table writes it.
+  table.header();
+  const std::vector<std::string> names = tressel::behaviour::csvFields(csv.str().substr(0, csv.str().find('\n')));
+  const std::size_t at = std::find(names.begin(), names.end(), "orientation_confidence") - names.begin();
+  ASSERT_LT(at, names.size());
+  const std::string confidence = tressel::behaviour::csvFields(table.text(rows[3]))[at];
+  ASSERT_FALSE(confidence.empty());
+  struct Case {
+    std::size_t frame;
+    std::string line;
+  };
+  for (const Case& c : {
+           Case{3, "3,123,100," + confidence + ",83,100," + confidence + ",103.000,100.000,1,83,103," + confidence +
+                       ",43,100," + confidence},
+           Case{5, "5" + std::string(",,,0,,,0,,,0,,,0,,,0")},
+           Case{8, "8,128,100,"},
+       }) {
+    SCOPED_TRACE(c.frame);
+    EXPECT_EQ(lines[3 + c.frame].rfind(c.line, 0), 0u) << lines[3 + c.frame];
+  }
+  // Frame 8: the nose at the true head, the cut (at the head) left out.
+  EXPECT_EQ(lines[3 + 8].substr(lines[3 + 8].size() - 8), ",,,0,,,0") << lines[3 + 8];
 }

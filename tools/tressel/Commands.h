@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "Options.h"
 #include "Silhouette.h"
@@ -16,6 +17,21 @@ int runDraw(const Options& options);
 int runDrawFrame(const Options& options);  // draw --frame N of a video
 int runRetrack(const Options& options);
 int runTrack(const Options& options);
+// report and export: runs `python3 -m tressel ARGUMENTS...` in place of the
+// tool; returns only when Python cannot be started.
+int runPython(const std::vector<std::string>& arguments);
+
+// One recording tracked into options.out (or standard output). Alone it shows
+// its progress and summary on a terminal and says what went wrong on stderr;
+// in a batch it is quiet and leaves its faults, joined, in *fault.
+struct RecordingReport {
+  bool interactive = true;
+  std::string* fault = nullptr;
+};
+int trackRecording(const Options& options, const RecordingReport& report);
+
+// Several recordings into options.outDir (batchCommand.cpp).
+int runBatch(const Options& options);
 
 inline InputOptions inputOptions(const Options& o) { return InputOptions{o.points, o.allComponents, o.threshold}; }
 

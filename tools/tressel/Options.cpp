@@ -7,6 +7,7 @@
 
 #include "behaviour/Options.h"
 #include "capi/parameters.h"
+#include "tracker/TrackArguments.h"
 
 namespace tressel_tool {
 namespace {
@@ -23,6 +24,9 @@ const char kMainHelp[] =
     "  draw FILE --out PNG    a picture of the analysis over the mask, or with\n"
     "                         --frame N over frame N of a video as tracked\n"
     "  track VIDEO            follow the animal through a recording: one row per frame\n"
+    "  report TABLE           a folder with report.html and its pictures (Python)\n"
+    "  export TABLE           the table for pose tools: --format dlc|dlc-h5|sleap-h5|npz\n"
+    "                         --out FILE (Python)\n"
     "  retrack MASKS          the table again from masks saved by track --save-masks,\n"
     "                         with other parameters, without decoding the video\n"
     "\n"
@@ -156,6 +160,8 @@ ParsedCommandLine usageError(const std::string& message, const char* usage, cons
   return r;
 }
 
+}  // namespace
+
 bool parseInt(const std::string& text, int min, int max, int& value) {
   int v = 0;
   const char* end = text.data() + text.size();
@@ -164,8 +170,6 @@ bool parseInt(const std::string& text, int min, int max, int& value) {
   value = v;
   return true;
 }
-
-}  // namespace
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
   ParsedCommandLine result;
@@ -265,7 +269,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
                                              [&](const tressel::ParameterField& p) { return name == tressel::optionName(p); });
     if (trackProblem) {
       problem = *trackProblem;
-    } else if ((o.command == Command::track || o.command == Command::retrack) && !parameterOption) {
+    } else if (o.command == Command::track || (o.command == Command::retrack && !parameterOption)) {
       return fail("unknown option '" + name + "'");
     } else if (name == "--all-components") {
       if (!flag(o.allComponents)) problem = "option --all-components takes no value";
@@ -302,8 +306,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         if (analyses && name == tressel::optionName(p)) parameter = &p;
       }
       if (parameter == nullptr) return fail("unknown option '" + name + "'");
-      problem = number(-1000000, 1000000, o.params.*parameter->field);
-      o.track.parameters = tressel::analysisParameters(o.params);
+      problem = number(-tressel::tracker::parameterOptionLimit, tressel::tracker::parameterOptionLimit,
+                       o.params.*parameter->field);
       if (o.command == Command::retrack) o.given.emplace_back(name, value);
     }
     if (!problem.empty()) return fail(problem);
@@ -312,7 +316,15 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
   if (o.files.empty()) return fail("no input file given");
   if (o.command == Command::track || (o.command == Command::draw && o.frame >= 0)) {
     o.track.inputs = o.files;
+    // The parameters of track and draw are parsed with the tracker's options.
+    o.params = tressel::cParameters(o.track.parameters);
+  } else if (o.command == Command::draw) {
+    o.params = tressel::cParameters(o.track.parameters);
+  } else if (o.command == Command::retrack) {
     o.track.parameters = tressel::analysisParameters(o.params);
+  }
+  if (o.command == Command::track) {
+    if (const std::string problem = checkBatch(o); !problem.empty()) return fail(problem);
   }
   if (o.command == Command::draw && o.frame >= 0 && o.threshold > 0) o.track.threshold = o.threshold;
   if (o.command == Command::track && o.overlayEvery > 0 && o.overlay.empty()) {

@@ -13,7 +13,7 @@
 namespace tressel_tool {
 
 enum class Command { analyze, border, draw, retrack, track };
-enum class Format { automatic, csv, json, table };
+enum class Format { automatic, csv, json, table, dlc };
 
 struct Options {
   Command command = Command::analyze;
@@ -25,6 +25,8 @@ struct Options {
   bool points = false;  // the files are points files, not masks
   int jobs = 1;
   std::string out;
+  std::string outDir;         // track: many recordings, each into DIR/NAME.csv
+  int shard = 0, shards = 0;  // track --shard I/N (1-based); 0/0: every recording
   int scale = 1;
   tressel::tracker::TrackOptions track;  // the track command's input, background, animal and measures
   std::string overlay;      // track --overlay: a video, or with --overlay-every N a folder of pictures
@@ -47,8 +49,19 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
 // The track command's own options (trackOptions.cpp): nothing when `name` is
 // not one of them, else "" or the problem with its value. `takeValue`
 // fetches the option's value into `value`.
+// A whole number from min to max, all of the text.
+bool parseInt(const std::string& text, int min, int max, int& value);
+
 std::optional<std::string> parseTrackOption(const std::string& name, const std::function<bool()>& takeValue, const std::string& value,
                              Options& options);
 std::string trackHelp();
+
+// The options of many recordings (batchCommand.cpp), as parseTrackOption;
+// checkBatch tells, once every argument is read, whether the inputs make one
+// recording or many and what is wrong with them ("" when nothing).
+std::optional<std::string> parseBatchOption(const std::string& name, const std::function<bool()>& takeValue,
+                                            const std::string& value, Options& options);
+std::string checkBatch(const Options& options);
+std::string batchHelp();
 
 }  // namespace tressel_tool

@@ -112,6 +112,7 @@ std::string RowFormatter::header() const {
     }
     case Format::json:
     case Format::automatic:
+    case Format::dlc:  // the track command's only
       break;
   }
   return "";
@@ -135,6 +136,7 @@ std::string RowFormatter::row(const Row& row) const {
       break;
     case Format::table:
     case Format::automatic:
+    case Format::dlc:
       line = padded(row.file, fileWidth_ + 2) + (tail ? "yes   " : "no    ");
       for (int i = 0; i < 5; ++i) line += padded(points.present[i] ? pair(points.p[i], ",") : "-", kPointColumn);
       while (!line.empty() && line.back() == ' ') line.pop_back();

@@ -39,7 +39,7 @@ int runDraw(const Options& options) {
   std::unique_ptr<tressel::CTailAnalyzer> analysis;
   try {
     analysis = std::make_unique<tressel::CTailAnalyzer>(spans, tressel::analysisParameters(options.params),
-                                                        tressel::Retain::workingLists);
+                                                        tressel::Retain::workingLists, tressel::Path::fast);
   } catch (const std::exception& e) {
     return fail(file, analysisError(e));
   }

@@ -10,6 +10,7 @@
 int main(int argc, char** argv) {
   using namespace tressel_tool;
   const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  if (!arguments.empty() && (arguments[0] == "report" || arguments[0] == "export")) return runPython(arguments);
   const ParsedCommandLine parsed = parseCommandLine(arguments);
   switch (parsed.action) {
     case ParsedCommandLine::help:

@@ -78,9 +78,20 @@ std::string writeWhole(const std::string& path, const std::string& text) {
 }  // namespace
 
 int runTrack(const Options& options) {
-  const std::string input = options.track.inputs.front();
-  auto fail = [](const std::string& message) {
-    std::fputs(("tressel: " + message + "\n").c_str(), stderr);
+  if (!options.outDir.empty()) return runBatch(options);
+  return trackRecording(options, RecordingReport{});
+}
+
+int trackRecording(const Options& options, const RecordingReport& report) {
+  auto say = [&](const std::string& message) {
+    if (report.fault == nullptr) {
+      std::fputs(("tressel: " + message + "\n").c_str(), stderr);
+    } else {
+      *report.fault += (report.fault->empty() ? "" : "; ") + message;
+    }
+  };
+  auto fail = [&](const std::string& message) {
+    say(message);
     return 1;
   };
 
@@ -94,6 +105,10 @@ int runTrack(const Options& options) {
     session = std::make_unique<tressel::tracker::Session>(track);
   } catch (const std::exception& e) {
     return fail(e.what());
+  }
+  if (options.format == Format::dlc && session->calibrations().size() > 1) {
+    return fail("--format dlc holds one animal: with several arenas track with --format csv, then "
+                "'tressel export TABLE --format dlc --out FILE'");
   }
   const std::string name = session->source().name;
   for (const std::string& w : session->warnings()) std::fputs(fileMessage(name, "warning: " + w).c_str(), stderr);
@@ -122,8 +137,10 @@ int runTrack(const Options& options) {
   LineFile table(descriptor);
 
   std::ostringstream text;
-  const tressel::behaviour::TableFormat format =
-      options.format == Format::json ? tressel::behaviour::TableFormat::jsonLines : tressel::behaviour::TableFormat::csv;
+  using tressel::behaviour::TableFormat;
+  const TableFormat format = options.format == Format::json  ? TableFormat::jsonLines
+                             : options.format == Format::dlc ? TableFormat::dlc
+                                                             : TableFormat::csv;
   tressel::behaviour::RowWriter writer(text, format, session->columns());
   writer.header(session->headerLines());
   std::string writeError = table.append(text.str());
@@ -136,8 +153,8 @@ int runTrack(const Options& options) {
   const tressel::video::SourceInfo& info = session->source();
   const double end = std::min(options.track.end, info.duration > 0 ? info.duration : options.track.end);
   const double frames = info.frameRate > 0 && std::isfinite(end) ? (end - options.track.start) * info.frameRate : 0;
-  Progress progress(frames > 1 ? static_cast<std::size_t>(frames + 0.5) : 0, isatty(STDERR_FILENO) != 0, "frames",
-                    true);
+  Progress progress(frames > 1 ? static_cast<std::size_t>(frames + 0.5) : 0,
+                    report.interactive && isatty(STDERR_FILENO) != 0, "frames", true);
   std::int64_t firstFrame = -1;
   tressel::tracker::RunResult result;
   try {
@@ -167,26 +184,16 @@ int runTrack(const Options& options) {
   if (!extras->error().empty()) return fail(extras->error() + "; the rows before are in " + where);
   int status = 0;
   if (!result.loop.sourceError.empty()) {
-    std::fputs(("tressel: " + result.loop.sourceError + "; the " + std::to_string(result.loop.frames) +
-                " frames before it are in " + where + "\n")
-                   .c_str(),
-               stderr);
-    status = 1;
+    status = fail(result.loop.sourceError + "; the " + std::to_string(result.loop.frames) +
+                  " frames before it are in " + where);
   }
   if (result.loop.decodeErrors > 0) {
-    std::fputs(fileMessage(name, std::to_string(result.loop.decodeErrors) + " of " +
-                                     std::to_string(result.loop.frames) +
-                                     " frames could not be decoded (rows with status decode_error)")
-                   .c_str(),
-               stderr);
-    status = 1;
+    status = fail(name + ": " + std::to_string(result.loop.decodeErrors) + " of " +
+                  std::to_string(result.loop.frames) + " frames could not be decoded (rows with status decode_error)");
   }
   if (result.loop.interrupted) {
-    std::fputs(("tressel: interrupted after " + std::to_string(result.loop.frames) + " frames; every row in " +
-                where + " is complete\n")
-                   .c_str(),
-               stderr);
-    return 1;
+    return fail("interrupted after " + std::to_string(result.loop.frames) + " frames; every row in " + where +
+                " is complete");
   }
 
   try {
@@ -197,7 +204,7 @@ int runTrack(const Options& options) {
   }
 
   const tressel::behaviour::Summary& summary = session->summary();
-  if (isatty(STDERR_FILENO)) std::fputs(tressel::behaviour::summaryTable(summary).c_str(), stderr);
+  if (report.interactive && isatty(STDERR_FILENO)) std::fputs(tressel::behaviour::summaryTable(summary).c_str(), stderr);
   if (toFile) {
     const std::string settings = session->settingsJson() + "\n";
     for (const auto& [path, content] :
