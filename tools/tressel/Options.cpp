@@ -253,7 +253,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     // draw --frame tracks a video: it takes track's options but its own
     // --out, --threshold and --scale; retrack only the table's.
     const bool drawsOwn = name == "--out" || name == "--threshold" || name == "--format" || name == "--overlay" ||
-                          name == "--overlay-every" || name == "--save-masks";
+                          name == "--overlay-every" || name == "--save-masks" || name == "--scale";
     const bool tracks = o.command == Command::track || (o.command == Command::draw && !drawsOwn) ||
                         (o.command == Command::retrack && (name == "--out" || name == "--format"));
     if (o.command == Command::retrack && tressel::behaviour::findBehaviourOption(name) != nullptr) {
