@@ -189,9 +189,17 @@ void Session::sampleSource() {
     if (info.seekable && std::isfinite(end) && end > options_.start) {
       // A second reader, so that the first stays at the start.
       std::unique_ptr<video::FrameSource> sampler = video::openInput(options_.inputs, options_.input);
-      samples = tracking::sampleFrames(*sampler, options_.start, end, options_.backgroundSamples);
+      std::string ended;
+      samples = tracking::sampleFrames(*sampler, options_.start, end, options_.backgroundSamples, &ended);
       backgroundSource_ = "median of " + std::to_string(samples.size()) + " frames from " + jsonNumber(options_.start) +
                           " s to " + jsonNumber(end) + " s";
+      // A file cut short is tracked as far as it goes (and the run says
+      // where it ended); its background comes from the frames before the cut.
+      if (!ended.empty()) {
+        warnings_.push_back(ended + "; the background is the median of the " + std::to_string(samples.size()) +
+                            " frames sampled before it");
+        backgroundSource_ += " (sampled before the file's early end)";
+      }
     } else {
       // A stream: its first frames are held, sampled, and tracked afterwards.
       const std::size_t frameBytes = static_cast<std::size_t>(info.width) * info.height;

@@ -62,9 +62,26 @@ bool sameFrame(const video::Frame& a, const video::Frame& b) { return a.time == 
 
 }  // namespace
 
-std::vector<video::Frame> sampleFrames(video::FrameSource& source, double start, double end, int count) {
+namespace {
+// Appends the samples to `samples` as they are read.
+void sampleInto(video::FrameSource& source, double start, double end, int count, std::vector<video::Frame>& samples);
+}  // namespace
+
+std::vector<video::Frame> sampleFrames(video::FrameSource& source, double start, double end, int count,
+                                       std::string* ended) {
   std::vector<video::Frame> samples;
-  if (count <= 0 || !(end > start)) return samples;
+  try {
+    sampleInto(source, start, end, count, samples);
+  } catch (const video::SourceError& e) {
+    if (ended == nullptr) throw;
+    *ended = e.what();
+  }
+  return samples;
+}
+
+namespace {
+void sampleInto(video::FrameSource& source, double start, double end, int count, std::vector<video::Frame>& samples) {
+  if (count <= 0 || !(end > start)) return;
   std::vector<double> targets(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) targets[i] = start + (i + 0.5) * (end - start) / count;
 
@@ -85,7 +102,7 @@ std::vector<video::Frame> sampleFrames(video::FrameSource& source, double start,
       video::Frame frame;
       if (source.next(frame)) keep(std::move(frame));
     }
-    return samples;
+    return;
   }
 
   // Few key frames: decode each sample exactly, reading on from the last one
@@ -107,8 +124,10 @@ std::vector<video::Frame> sampleFrames(video::FrameSource& source, double start,
     if (!found) break;
     keep(std::move(frame));
   }
-  return samples;
+  return;
 }
+
+}  // namespace
 
 Background medianBackground(const std::vector<video::Frame>& samples, const Rect& roi,
                             const std::vector<std::uint8_t>& arenaMask) {

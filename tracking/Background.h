@@ -30,8 +30,12 @@ constexpr int defaultBackgroundSamples = 51;
 // the key frames nearest the slices' middles are taken (nothing else is
 // decoded); otherwise each sample is decoded exactly, reading forward rather
 // than seeking when the next sample is not past a key frame. Frames that
-// fail to decode are skipped. Fewer frames come back from a short source.
-std::vector<video::Frame> sampleFrames(video::FrameSource& source, double start, double end, int count);
+// fail to decode are skipped. Fewer frames come back from a short source,
+// and from one that ends early (a truncated file): then `ended` (when given)
+// holds why, and the samples are those read before; without it, the
+// source's error is thrown.
+std::vector<video::Frame> sampleFrames(video::FrameSource& source, double start, double end, int count,
+                                       std::string* ended = nullptr);
 
 // The per-pixel median of the samples (all of one size), each scaled to the
 // mean brightness of the arena (the ROI, within the arena mask when given).

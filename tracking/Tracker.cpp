@@ -143,9 +143,10 @@ struct Job {
 
 }  // namespace
 
-LoopResult trackSource(video::FrameSource& source, const TrackerSetup& setup, const LoopSettings& settings,
-                       const DeliverRecords& deliver) {
-  if (settings.jobs <= 1) return trackOnOneThread(source, setup, settings, deliver);
+namespace {
+
+LoopResult trackOnThreads(video::FrameSource& source, const TrackerSetup& setup, const LoopSettings& settings,
+                          const DeliverRecords& deliver) {
 
   const std::size_t capacity = 2 * static_cast<std::size_t>(settings.jobs) + 2;  // frames in flight at most
   std::mutex mutex;
@@ -242,6 +243,18 @@ LoopResult trackSource(video::FrameSource& source, const TrackerSetup& setup, co
   for (std::thread& t : threads) t.join();
   threads.clear();
   if (failure) std::rethrow_exception(failure);
+  return result;
+}
+
+}  // namespace
+
+LoopResult trackSource(video::FrameSource& source, const TrackerSetup& setup, const LoopSettings& settings,
+                       const DeliverRecords& deliver) {
+  LoopResult result = settings.jobs <= 1 ? trackOnOneThread(source, setup, settings, deliver)
+                                         : trackOnThreads(source, setup, settings, deliver);
+  // A stop asked for while the source was waiting for its next frame (a
+  // stalled pipe) ends the run as interrupted too.
+  if (settings.stop != nullptr && settings.stop->load()) result.interrupted = true;
   return result;
 }
 

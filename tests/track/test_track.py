@@ -128,17 +128,26 @@ class Track(unittest.TestCase):
         folder.mkdir(exist_ok=True)
         for i in range(len(frames) // size):  # frame1.pgm ... frame90.pgm: natural order, not text order
             (folder / f"frame{i + 1}.pgm").write_bytes(b"P5\n320 240\n255\n" + frames[i * size:(i + 1) * size])
-        from_video = read_table(track(video).stdout)[1]
-        from_folder = read_table(track(folder, "--fps", "30").stdout)[1]
-        from_stream = read_table(track("-", "--size", "320x240", "--fps", "30", input=None,
-                                       stdin=open(raw, "rb")).stdout)[1]
+        # One background for all three (each source samples its own frames:
+        # a stream its first ones), so that the rows show the frames agree.
+        background = self.recordings.folder / "clean.background.png"
+        from_video = read_table(track(video, "--save-background", background).stdout)[1]
+        from_folder = read_table(track(folder, "--fps", "30", "--background", background).stdout)[1]
+        with open(raw, "rb") as stream:
+            from_stream = read_table(track("-", "--size", "320x240", "--fps", "30", "--background", background,
+                                           stdin=stream).stdout)[1]
+        # Matroska keeps times to the millisecond: the rest must be the same.
+        measured = ["frame", "status", "area_px", "center_x", "center_y", "nose_x", "nose_y", "tail_base_x",
+                    "tail_base_y", "tail_start_x", "tail_end_y", "center_sub_x", "center_sub_y", "orientation"]
+        pick = lambda rows: [[r[c] for c in measured] for r in rows]
         self.assertEqual(len(from_video), 90)
-        self.assertEqual(from_folder, from_video)
-        self.assertEqual(from_stream, from_video)
+        self.assertEqual(pick(from_folder), pick(from_video))
+        self.assertEqual(pick(from_stream), pick(from_video))
+        for a, b in zip(from_folder, from_video):
+            self.assertAlmostEqual(float(a["time_s"]), float(b["time_s"]), delta=0.0006)
 
     def test_start_and_end_give_exactly_their_frames(self):
-        video, truth_path = self.recordings.scene("cut", "--preset", "demo", "--duration", "4", codec="mpeg4",
-                                                  ext=".mp4")
+        video, _ = self.recordings.scene("cut", "--preset", "demo", "--duration", "4", codec="mpeg4")
         rows = read_table(track(video, "--start", "1.5", "--end", "2.5").stdout)[1]
         self.assertEqual([int(r["frame"]) for r in rows], list(range(45, 75)))
         self.assertAlmostEqual(float(rows[0]["time_s"]), 1.5, places=3)
@@ -162,18 +171,21 @@ class Track(unittest.TestCase):
         video, truth_path = self.recordings.scene("exit", "--preset", "exit", "--duration", "10")
         rows = read_table(track(video).stdout)[1]
         truth = read_truth(truth_path)
-        gone = [r for r, t in zip(rows, truth) if float(t["visible"]) == 0]
+        # Gone: the body out of the frame for the last 10 frames (the tail and
+        # the shadow trail behind it).
+        gone = [r for i, r in enumerate(rows) if all(float(t["visible"]) == 0 for t in truth[max(0, i - 10):i + 1])]
         self.assertGreater(len(gone), 30)
         for row in gone:
             self.assertEqual(row["status"], "no_animal")
             self.assertEqual([row[c] for c in ("center_x", "nose_x", "tail_base_x")], ["", "", ""])
 
     def test_damaged_files_keep_every_good_frame_and_say_what_was_lost(self):
-        video, _ = self.recordings.scene("cut", "--preset", "demo", "--duration", "4", codec="mpeg4", ext=".mp4")
+        # Matroska: an MP4 cut short loses the index at its end and is no video at all.
+        video, _ = self.recordings.scene("cut", "--preset", "demo", "--duration", "4", codec="mpeg4")
         data = video.read_bytes()
-        truncated = self.recordings.folder / "truncated.mp4"
+        truncated = self.recordings.folder / "truncated.mkv"
         truncated.write_bytes(data[: len(data) * 3 // 4])
-        corrupted = self.recordings.folder / "corrupted.mp4"
+        corrupted = self.recordings.folder / "corrupted.mkv"
         middle = len(data) // 2
         corrupted.write_bytes(data[:middle] + bytes(4000) + data[middle + 4000:])
         for damaged in (truncated, corrupted):
@@ -189,20 +201,24 @@ class Track(unittest.TestCase):
                     self.assertNotEqual((row["center_x"], row["center_y"]), ("0", "0"))
 
     def test_an_interrupted_run_leaves_only_complete_lines(self):
-        video, _ = self.recordings.scene("clean", "--preset", "clean", "--duration", "3", "--size", "320x240",
-                                         size="320x240")
-        raw = (self.recordings.folder / "clean.raw").read_bytes()
-        out = self.recordings.folder / "interrupted.csv"
-        run = subprocess.Popen([TRESSEL, "track", "-", "--size", "320x240", "--fps", "30", "--out", str(out)],
-                               stdin=subprocess.PIPE, stderr=subprocess.PIPE, text=False)
-        run.stdin.write(raw)  # the first frames, background from them; then a pause, as a live camera
+        # A live stream: its first 20 s are held for the background, then rows
+        # come as the head end is decided; Ctrl-C, and the camera stops.
+        self.test_a_video_an_image_sequence_and_a_raw_stream_give_the_same_rows()
+        folder = self.recordings.folder
+        raw = (folder / "clean.raw").read_bytes()
+        out = folder / "interrupted.csv"
+        run = subprocess.Popen([TRESSEL, "track", "-", "--size", "320x240", "--fps", "30", "--out", str(out),
+                                "--max-lag", "30"], stdin=subprocess.PIPE, stderr=subprocess.PIPE)
+        run.stdin.write(raw * 8)  # 24 s
         run.stdin.flush()
         partial = Path(str(out) + ".partial")
         deadline = time.monotonic() + 60
-        while time.monotonic() < deadline and partial.exists() and partial.read_text().count("\n") < 20:
+        while time.monotonic() < deadline and (not partial.exists() or len(read_table(partial.read_text())[1]) < 20):
             time.sleep(0.05)
         run.send_signal(signal.SIGINT)
-        _, stderr = run.communicate(timeout=60)
+        run.stdin.close()
+        stderr = run.stderr.read()
+        run.wait(timeout=60)
         self.assertEqual(run.returncode, 1)
         self.assertIn(b"interrupted", stderr)
         self.assertFalse(out.exists())

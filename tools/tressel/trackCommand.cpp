@@ -24,7 +24,13 @@ namespace {
 
 std::atomic<bool> stopRequested{false};
 
-extern "C" void requestStop(int) { stopRequested = true; }
+// The first Ctrl-C (or kill) asks the loop to stop after the frames read;
+// a second one ends the program at once (a stalled pipe may never give the
+// loop its next frame). Every line written so far is complete either way.
+extern "C" void requestStop(int signal) {
+  stopRequested = true;
+  std::signal(signal, SIG_DFL);
+}
 
 // Appends whole lines to a file descriptor: each batch goes out in as few
 // writes as it takes, and a batch that cannot be written whole (a full disk)
