@@ -132,7 +132,7 @@ void VideoWriter::Encoder::open() {
   if (muxer->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   switch (chosen) {
     case Codec::h264:
-      av_opt_set(c->priv_data, "preset", "veryfast", 0);
+      av_opt_set(c->priv_data, "preset", s.h264Preset.c_str(), 0);
       av_opt_set(c->priv_data, "crf", "18", 0);
       if (fixedInterval) av_opt_set(c->priv_data, "x264-params", "scenecut=0", 0);
       break;

@@ -57,6 +57,9 @@ class VideoWriter {
     Pixels pixels = Pixels::grey;
     int keyframeInterval = 0;  // a key frame every this many frames, and no others; 0: as the codec chooses
     int threads = 1;           // encoder threads; 0 lets FFmpeg choose
+    // H.264: the encoder's speed for its quality ("veryfast" keeps the
+    // files small; "ultrafast" costs a third of it, for pictures to look at).
+    std::string h264Preset = "veryfast";
     // The container is chosen by this name's extension instead of the
     // path's: a file written under a temporary name ("out.mp4.partial").
     std::string formatFrom;

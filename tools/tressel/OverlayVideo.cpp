@@ -30,6 +30,7 @@ OverlayOutput::OverlayOutput(const std::string& path, int every, const tressel::
   settings.frameRate = source.frameRate > 0 ? source.frameRate : 30;
   settings.pixels = tressel::video::VideoWriter::Pixels::rgb24;
   settings.threads = threads;
+  settings.h264Preset = "ultrafast";  // a picture to check by eye, made in the tracking's pass
   settings.formatFrom = path_;
   try {
     writer_ = std::make_unique<tressel::video::VideoWriter>(path_ + ".partial", settings);
