@@ -1,5 +1,6 @@
 #include "support/borderPoints.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -158,7 +159,13 @@ void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, 
   while (rowBegin < marks.size()) {
     const std::int64_t y = marks[rowBegin].y;
     const std::size_t rowEnd = static_cast<std::size_t>(rowStarts[static_cast<std::size_t>(y) + 1]);
-    // Insertion sort by column: a row holds few marks.
+    // By column: an insertion sort for the few marks of a usual row, a full
+    // sort for a contour that folds back and forth along one row (marks of
+    // one column are joined below, so their order does not matter).
+    if (rowEnd - rowBegin > 32) {
+      std::sort(marks.begin() + static_cast<std::ptrdiff_t>(rowBegin), marks.begin() + static_cast<std::ptrdiff_t>(rowEnd),
+                [](const rowMark& a, const rowMark& b) { return a.x < b.x; });
+    }
     for (std::size_t i = rowBegin + 1; i < rowEnd; ++i) {
       const rowMark m = marks[i];
       std::size_t j = i;
