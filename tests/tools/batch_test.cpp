@@ -78,6 +78,8 @@ TEST(BatchCommandLine, TellsOneRecordingFromManyAndRefusesWhatCannotBeSplit) {
       {{"a.mp4", "-", "--out-dir", "o"}, "-: standard input"},
       {{"a.mp4", "--out-dir", "o", "--out", "t.csv"}, "exclude each other"},
       {{"a.mp4", "--out-dir", "o", "--save-background", "b.png"}, "--save-background names one file"},
+      {{"a.mp4", "--out-dir", "o", "--overlay", "a.mp4.overlay.mp4"}, "--overlay names one file"},
+      {{"a.mp4", "--out-dir", "o", "--save-masks", "a.masks"}, "--save-masks names one file"},
       {{"/", "--out-dir", "o"}, "gives no name"},
   };
   for (const Case& c : cases) {

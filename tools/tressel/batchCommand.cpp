@@ -246,6 +246,10 @@ std::string checkBatch(const Options& o) {
   if (!o.track.saveBackground.empty()) {
     return "option --save-background names one file: with --out-dir each background is DIR/NAME.csv.background.png";
   }
+  if (!o.overlay.empty() || !o.saveMasks.empty()) {
+    return std::string("option ") + (o.overlay.empty() ? "--save-masks" : "--overlay") +
+           " names one file: with --out-dir track each recording on its own to keep its overlay or masks";
+  }
   std::map<std::string, std::string> inputOf;
   for (const std::string& input : inputs) {
     if (input == "-") return "-: standard input cannot be one of the recordings of --out-dir";
