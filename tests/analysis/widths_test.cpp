@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <random>
 
 #include "analyzerFixture.h"
+#include "silhouettes.h"
 
 namespace {
 
@@ -119,6 +122,67 @@ TEST(Widths, GridObeysTheRasterBound) {
   tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
   a.minX = 0, a.maxX = 1 << 15, a.minY = 0, a.maxY = 1 << 14;
   EXPECT_THROW(a.measureWidths(), lti::allocException);
+}
+
+// The fast path finds a ray's end on the interior's lines, the plain path by
+// stepping through the grid: every contour point must get the same width.
+// The masks have ragged and one-pixel-wide diagonal edges, where rays leave
+// the interior onto the contour, off the area, or diagonally between pixels.
+TEST(Widths, FastPathMeasuresAsThePlainPath) {
+  using testing_silhouettes::Mask;
+  struct Family {
+    const char* name;
+    Mask (*make)(std::mt19937&);
+  };
+  const Family families[] = {
+      {"blobs with holes and notches",
+       [](std::mt19937& r) {
+         Mask m(60, 50);
+         std::uniform_real_distribution<double> u(0.0, 1.0);
+         m.fillEllipse(30, 25, 18 + 10 * u(r), 12 + 10 * u(r));
+         for (int i = 0; i < 2; ++i) m.fillEllipse(20 + 20 * u(r), 15 + 20 * u(r), 4 + 8 * u(r), 3 + 8 * u(r));
+         for (int i = 0; i < 80; ++i) m.set(static_cast<int>(r() % 60), static_cast<int>(r() % 50), false);
+         return m;
+       }},
+      {"thin diagonal and anti-diagonal bands",
+       [](std::mt19937& r) {
+         Mask m(70, 70);
+         std::uniform_real_distribution<double> u(0.0, 1.0);
+         m.fillEllipse(35, 35, 8 + 10 * u(r), 8 + 10 * u(r));
+         for (int i = 0; i < 4; ++i) {
+           const double sx = (i % 2) ? 1 : -1, sy = (i / 2) ? 1 : -1, half = 0.5 + 2 * u(r);
+           m.drawBand([&](double t) { return lti::tpoint<double>(35 + sx * t * 30, 35 + sy * t * 30); }, half, half, 70);
+         }
+         return m;
+       }},
+      {"a box with ragged sides",
+       [](std::mt19937& r) {
+         Mask m(60, 60);
+         for (int y = 5; y < 55; ++y) m.fillRect(5 + static_cast<int>(r() % 6), y, 50 + static_cast<int>(r() % 6), y);
+         return m;
+       }},
+  };
+  for (const Family& f : families) {
+    std::mt19937 random(17);
+    int longRays = 0;
+    for (int round = 0; round < 150; ++round) {
+      const auto s = testing_silhouettes::spansOf(f.make(random), -30, 7);
+      Points spans;
+      for (int i = 0; i < s.count(); ++i) spans.emplace_back(static_cast<int>(s.x[i]), static_cast<int>(s.y[i]));
+      tressel::CTailAnalyzer fast(defaults(), tressel::Path::fast);
+      tressel::CTailAnalyzer plain(defaults(), tressel::Path::plain);
+      measure(fast, spans);
+      measure(plain, spans);
+      ASSERT_TRUE(fast.border->equals(*plain.border)) << f.name << " " << round;
+      for (const point& p : *plain.border) {
+        ASSERT_EQ(fast.widthGrid->widthAt(p), plain.widthGrid->widthAt(p))
+            << f.name << " " << round << " at " << p.x << "," << p.y;
+        longRays += plain.widthGrid->widthAt(p) > 3;
+      }
+      ASSERT_EQ(fast.maxWidth, plain.maxWidth) << f.name << " " << round;
+    }
+    EXPECT_GT(longRays, 1000) << f.name << ": the rays cross the regions";
+  }
 }
 
 }  // namespace
