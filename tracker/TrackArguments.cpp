@@ -19,15 +19,6 @@ bool readDouble(const std::string& text, double& value) {
   return true;
 }
 
-bool readInt(const std::string& text, int min, int max, int& value) {
-  int v = 0;
-  const char* end = text.data() + text.size();
-  const auto [next, status] = std::from_chars(text.data(), end, v);
-  if (status != std::errc() || next != end || v < min || v > max) return false;
-  value = v;
-  return true;
-}
-
 // "x,y,w,h"
 bool readRect(const std::string& text, tracking::Rect& r) {
   int v[4];
@@ -54,6 +45,15 @@ const ParameterField* parameterOption(const std::string& name) {
 }
 
 }  // namespace
+
+bool readInt(const std::string& text, int min, int max, int& value) {
+  int v = 0;
+  const char* end = text.data() + text.size();
+  const auto [next, status] = std::from_chars(text.data(), end, v);
+  if (status != std::errc() || next != end || v < min || v > max) return false;
+  value = v;
+  return true;
+}
 
 std::optional<std::string> parseTrackOption(const std::string& name, const std::function<bool()>& takeValue,
                                             const std::string& value, TrackOptions& t) {

@@ -39,4 +39,7 @@ std::string parseBehaviourArguments(const std::vector<std::string>& arguments, b
 // The range of an analysis parameter's value on a command line.
 constexpr int parameterOptionLimit = 1000000;
 
+// A whole number from min to max, the whole text; `value` is left alone otherwise.
+bool readInt(const std::string& text, int min, int max, int& value);
+
 }  // namespace tressel::tracker

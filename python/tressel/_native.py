@@ -48,15 +48,20 @@ def candidates():
     return [d / name for d in (_PACKAGE_DIR, _REPO_BUILD_DIR) for name in _FILE_NAMES]
 
 
-@functools.lru_cache(maxsize=None)
-def library():
-    tried = candidates()
+def load_first(tried, declare, name, hint):
+    """The first of the paths that is a file, loaded and declared; or an
+    OSError that lists them all."""
     for path in tried:
         if path.is_file():
-            return _declare(ctypes.CDLL(str(path)))
-    raise OSError("libTressel not found; looked for " + ", ".join(str(p) for p in tried)
-                  + ". Set " + ENVIRONMENT_VARIABLE + " to the library's path, or run"
-                  " `make python` in the repository to place it in the package.")
+            return declare(ctypes.CDLL(str(path)))
+    raise OSError(name + " not found; looked for " + ", ".join(str(p) for p in tried) + ". " + hint)
+
+
+@functools.lru_cache(maxsize=None)
+def library():
+    return load_first(candidates(), _declare, "libTressel",
+                      "Set " + ENVIRONMENT_VARIABLE + " to the library's path, or run"
+                      " `make python` in the repository to place it in the package.")
 
 
 @functools.lru_cache(maxsize=None)

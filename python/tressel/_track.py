@@ -86,12 +86,8 @@ def candidates():
 
 @functools.lru_cache(maxsize=None)
 def library():
-    tried = candidates()
-    for path in tried:
-        if path.is_file():
-            return _declare(ctypes.CDLL(str(path)))
-    raise OSError("libTresselTrack not found; looked for " + ", ".join(str(p) for p in tried)
-                  + ". Set " + ENVIRONMENT_VARIABLE + " to the library's path.")
+    return _native.load_first(candidates(), _declare, "libTresselTrack",
+                              "Set " + ENVIRONMENT_VARIABLE + " to the library's path.")
 
 
 def _declare(lib):

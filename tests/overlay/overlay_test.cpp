@@ -12,28 +12,15 @@
 
 #include "FrameOverlay.h"
 #include "video/VideoReader.h"
+#include "../toolRuns.h"
 
 namespace {
 
-struct ToolRun {
-  int status = -1;
-  std::string err;
-};
-
-std::string quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-bool exists(const std::string& path) { return std::ifstream(path).good(); }
+using testing_tools::quote;
+using testing_tools::slurp;
+using testing_tools::exists;
+using testing_tools::ToolRun;
+using testing_tools::runTool;
 
 // The table's data lines (without the "# " header).
 std::vector<std::string> dataLines(const std::string& path) {
@@ -69,16 +56,7 @@ class Track : public testing::Test {
 
   static std::string temp(const std::string& name) { return dir_ + "/" + name; }
 
-  static ToolRun run(const std::vector<std::string>& args) {
-    std::string command = quote(TRESSEL_TOOL);
-    for (const std::string& a : args) command += " " + quote(a);
-    command += " >/dev/null 2>" + quote(temp("stderr")) + " </dev/null";
-    ToolRun r;
-    const int raw = std::system(command.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.err = slurp(temp("stderr"));
-    return r;
-  }
+  static ToolRun run(const std::vector<std::string>& args) { return runTool(TRESSEL_TOOL, args, dir_); }
 
   static std::string dir_, video_;
 };

@@ -16,24 +16,15 @@
 
 #include "Batch.h"
 #include "Options.h"
+#include "../toolRuns.h"
 
 namespace {
 
+using testing_tools::quote;
+using testing_tools::slurp;
+
 using tressel_tool::ParsedCommandLine;
 using tressel_tool::parseCommandLine;
-
-std::string quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 bool exists(const std::string& path) {
   struct stat s;

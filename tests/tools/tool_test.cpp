@@ -15,31 +15,19 @@
 
 #include "image/readImage.h"
 #include "tressel/tressel_c.h"
+#include "../toolRuns.h"
 
 namespace {
+
+using testing_tools::quote;
+using testing_tools::slurp;
+using testing_tools::ToolRun;
+using testing_tools::runTool;
 
 const std::string kTool = TRESSEL_TOOL;
 const std::string kSamples = TRESSEL_SAMPLES;
 const std::vector<std::string> kSampleNames = {"curved.png", "no_tail.png", "pup.png",     "rat_legs.png",
                                                "speck.png",  "straight.png", "wavy_legs.png"};
-
-struct ToolRun {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 void spit(const std::string& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;
@@ -64,17 +52,7 @@ class Tool : public testing::Test {
   static std::string temp(const std::string& name) { return dir_ + "/" + name; }
   static std::string sample(const std::string& name) { return kSamples + "/" + name; }
 
-  static ToolRun run(const std::vector<std::string>& args) {
-    std::string command = quote(kTool);
-    for (const std::string& a : args) command += " " + quote(a);
-    command += " >" + quote(temp("stdout")) + " 2>" + quote(temp("stderr")) + " </dev/null";
-    ToolRun r;
-    const int raw = std::system(command.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = slurp(temp("stdout"));
-    r.err = slurp(temp("stderr"));
-    return r;
-  }
+  static ToolRun run(const std::vector<std::string>& args) { return runTool(kTool, args, dir_); }
 
   static std::string dir_;
 };

@@ -1,7 +1,6 @@
 #include "Options.h"
 
 #include <algorithm>
-#include <charconv>
 #include <iterator>
 #include <optional>
 
@@ -162,15 +161,6 @@ ParsedCommandLine usageError(const std::string& message, const char* usage, cons
 
 }  // namespace
 
-bool parseInt(const std::string& text, int min, int max, int& value) {
-  int v = 0;
-  const char* end = text.data() + text.size();
-  const auto [next, status] = std::from_chars(text.data(), end, v);
-  if (status != std::errc() || next != end || v < min || v > max) return false;
-  value = v;
-  return true;
-}
-
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
   ParsedCommandLine result;
   if (arguments.empty()) return usageError("no command given", kMainUsage, "tressel --help");
@@ -241,7 +231,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     };
     auto number = [&](int min, int max, int& target) -> std::string {
       if (!takeValue()) return "option " + name + " needs a value";
-      if (!parseInt(value, min, max, target)) {
+      if (!tressel::tracker::readInt(value, min, max, target)) {
         return "option " + name + ": '" + value + "' is not a whole number from " + std::to_string(min) + " to " +
                std::to_string(max);
       }

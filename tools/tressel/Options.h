@@ -49,9 +49,6 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
 // The track command's own options (trackOptions.cpp): nothing when `name` is
 // not one of them, else "" or the problem with its value. `takeValue`
 // fetches the option's value into `value`.
-// A whole number from min to max, all of the text.
-bool parseInt(const std::string& text, int min, int max, int& value);
-
 std::optional<std::string> parseTrackOption(const std::string& name, const std::function<bool()>& takeValue, const std::string& value,
                              Options& options);
 std::string trackHelp();

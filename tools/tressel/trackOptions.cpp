@@ -38,7 +38,7 @@ std::optional<std::string> parseTrackOption(const std::string& name, const std::
     if (value.empty()) return "option " + name + " needs a file name";
     (name == "--overlay" ? o.overlay : o.saveMasks) = value;
   } else if (name == "--overlay-every") {
-    if (!parseInt(value, 1, 1000000, o.overlayEvery)) {
+    if (!tressel::tracker::readInt(value, 1, 1000000, o.overlayEvery)) {
       return "option --overlay-every: '" + value + "' is not a whole number from 1 to 1000000";
     }
   }
