@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <sstream>
+#include <thread>
 #include <utility>
 
 #include "behaviour/Json.h"
@@ -187,10 +188,16 @@ void Session::sampleSource() {
   std::vector<video::Frame> samples;
   try {
     if (info.seekable && std::isfinite(end) && end > options_.start) {
-      // A second reader, so that the first stays at the start.
-      std::unique_ptr<video::FrameSource> sampler = video::openInput(options_.inputs, options_.input);
+      // Readers of their own, so that the first stays at the start: one per
+      // worker, each decoding on one thread (a seek costs a threaded decoder
+      // its whole pipeline).
+      video::InputOptions input = options_.input;
+      input.video.threads = 1;
+      const auto open = [&] { return video::openInput(options_.inputs, input); };
       std::string ended;
-      samples = tracking::sampleFrames(*sampler, options_.start, end, options_.backgroundSamples, &ended);
+      const int readers = std::min<int>(options_.jobs, std::max(1u, std::thread::hardware_concurrency()));
+      samples = tracking::sampleFramesSideBySide(open, options_.start, end, options_.backgroundSamples, readers,
+                                                 &ended);
       backgroundSource_ = "median of " + std::to_string(samples.size()) + " frames from " + jsonNumber(options_.start) +
                           " s to " + jsonNumber(end) + " s";
       // A file cut short is tracked as far as it goes (and the run says

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <exception>
 #include <stdexcept>
+#include <thread>
 
 namespace tressel::tracking {
 namespace {
@@ -63,15 +65,17 @@ bool sameFrame(const video::Frame& a, const video::Frame& b) { return a.time == 
 }  // namespace
 
 namespace {
-// Appends the samples to `samples` as they are read.
-void sampleInto(video::FrameSource& source, double start, double end, int count, std::vector<video::Frame>& samples);
+// Appends to `samples`, as they are read, the samples of slices first..last-1
+// of `count`; false when the source ended before the last of them.
+bool sampleInto(video::FrameSource& source, double start, double end, int count, int first, int last,
+                std::vector<video::Frame>& samples);
 }  // namespace
 
 std::vector<video::Frame> sampleFrames(video::FrameSource& source, double start, double end, int count,
                                        std::string* ended) {
   std::vector<video::Frame> samples;
   try {
-    sampleInto(source, start, end, count, samples);
+    sampleInto(source, start, end, count, 0, count, samples);
   } catch (const video::SourceError& e) {
     if (ended == nullptr) throw;
     *ended = e.what();
@@ -79,11 +83,57 @@ std::vector<video::Frame> sampleFrames(video::FrameSource& source, double start,
   return samples;
 }
 
+std::vector<video::Frame> sampleFramesSideBySide(const OpenSource& open, double start, double end, int count,
+                                                 int readers, std::string* ended) {
+  readers = std::clamp(readers, 1, std::max(count, 1));
+  struct Share {
+    std::vector<video::Frame> samples;
+    bool complete = true;
+    std::exception_ptr failure;
+    std::string error;  // a SourceError's message
+  };
+  std::vector<Share> shares(static_cast<std::size_t>(readers));
+  auto read = [&](int k) {
+    Share& share = shares[static_cast<std::size_t>(k)];
+    try {
+      std::unique_ptr<video::FrameSource> source = open();
+      share.complete = sampleInto(*source, start, end, count, k * count / readers, (k + 1) * count / readers,
+                                  share.samples);
+    } catch (const video::SourceError& e) {
+      share.error = e.what();
+      share.failure = std::current_exception();
+    } catch (...) {
+      share.failure = std::current_exception();
+    }
+  };
+  std::vector<std::thread> threads;
+  for (int k = 1; k < readers; ++k) threads.emplace_back(read, k);
+  read(0);
+  for (std::thread& t : threads) t.join();
+
+  // Joined in slice order as one reader would have read them: a share that
+  // failed or ended early is the last one taken.
+  std::vector<video::Frame> samples;
+  for (Share& share : shares) {
+    if (share.failure && (ended == nullptr || share.error.empty())) std::rethrow_exception(share.failure);
+    for (video::Frame& f : share.samples) {
+      if (samples.empty() || !sameFrame(samples.back(), f)) samples.push_back(std::move(f));
+    }
+    if (share.failure) {
+      *ended = share.error;
+      break;
+    }
+    if (!share.complete) break;
+  }
+  return samples;
+}
+
 namespace {
-void sampleInto(video::FrameSource& source, double start, double end, int count, std::vector<video::Frame>& samples) {
-  if (count <= 0 || !(end > start)) return;
-  std::vector<double> targets(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i) targets[i] = start + (i + 0.5) * (end - start) / count;
+bool sampleInto(video::FrameSource& source, double start, double end, int count, int first, int last,
+                std::vector<video::Frame>& samples) {
+  if (count <= 0 || !(end > start) || first >= last) return true;
+  std::vector<double> targets;
+  for (int i = first; i < last; ++i) targets.push_back(start + (i + 0.5) * (end - start) / count);
 
   std::vector<double> keys;
   for (double t : source.keyframeTimes()) {
@@ -102,7 +152,7 @@ void sampleInto(video::FrameSource& source, double start, double end, int count,
       video::Frame frame;
       if (source.next(frame)) keep(std::move(frame));
     }
-    return;
+    return true;
   }
 
   // Few key frames: decode each sample exactly, reading on from the last one
@@ -121,10 +171,10 @@ void sampleInto(video::FrameSource& source, double start, double end, int count,
         break;
       }
     }
-    if (!found) break;
+    if (!found) return false;
     keep(std::move(frame));
   }
-  return;
+  return true;
 }
 
 }  // namespace

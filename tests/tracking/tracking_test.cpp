@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdint>
+#include <memory>
 #include <random>
 
 #include "../silhouettes.h"
@@ -215,9 +217,11 @@ class MemorySource : public video::FrameSource {
   std::vector<double> keys;
   int seeks = 0, keySeeks = 0;
   std::size_t position = 0;
+  std::size_t failAt = SIZE_MAX;  // reading this frame or a later one fails, as in a file cut short
 
   const video::SourceInfo& info() const override { return info_; }
   bool next(video::Frame& f) override {
+    if (position >= failAt) throw video::SourceError("cut short");
     if (position >= frames.size()) return false;
     f = frames[position++];
     return true;
@@ -263,6 +267,37 @@ TEST(Background, SamplesAreSpreadEvenlyAndDecodedAsCheaplyAsTheKeyFramesAllow) {
   ASSERT_EQ(samples.size(), 10u);
   EXPECT_EQ(source.keySeeks, 10);
   EXPECT_EQ(source.seeks, 10);  // each through seekKey only
+}
+
+TEST(Background, SamplesReadSideBySideAreTheOnesOneReaderTakes) {
+  struct Case {
+    const char* name;
+    int keyEvery;         // 0: no key frames listed
+    std::size_t frames;   // of the 200 the interval spans
+    std::size_t failAt;   // SIZE_MAX: never
+  };
+  const MemorySource walk = walkingSource(200);
+  for (const Case& c : {Case{"exact samples", 0, 200, SIZE_MAX}, Case{"key frames", 5, 200, SIZE_MAX},
+                        Case{"the source ends early", 0, 120, SIZE_MAX}, Case{"a read fails", 0, 200, 120},
+                        Case{"a read fails, key frames", 5, 200, 120}}) {
+    MemorySource source = walk;
+    source.frames.resize(c.frames);
+    source.failAt = c.failAt;
+    for (int i = 0; c.keyEvery > 0 && i < 200; i += c.keyEvery) source.keys.push_back(i / 16.0);
+    MemorySource one = source;
+    std::string endedOne;
+    const std::vector<video::Frame> expected = sampleFrames(one, 0, 12.5, 10, &endedOne);
+    for (int readers : {1, 2, 3, 7}) {
+      std::string ended;
+      const std::vector<video::Frame> got = sampleFramesSideBySide(
+          [&] { return std::make_unique<MemorySource>(source); }, 0, 12.5, 10, readers, &ended);
+      std::vector<std::int64_t> want, have;
+      for (const video::Frame& f : expected) want.push_back(f.index);
+      for (const video::Frame& f : got) have.push_back(f.index);
+      EXPECT_EQ(have, want) << c.name << ", " << readers << " readers";
+      EXPECT_EQ(ended, endedOne) << c.name << ", " << readers << " readers";
+    }
+  }
 }
 
 TEST(Tracker, RowsComeInFrameOrderWhateverTheJobsAndBadFramesSayWhy) {
