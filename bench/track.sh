@@ -65,40 +65,49 @@ make_video hd60 1920x1080 60 hd
   echo "# Tracking: speed and memory"
   echo
   echo "Written by \`bench/track.sh\` (\`make bench\`) on $(date -u +%Y-%m-%d), $(nproc) cores,"
-  echo "load before: $(cut -d' ' -f1-3 /proc/loadavg). Wall times, the fastest of $runs runs; one core is"
-  echo "\`taskset -c 0\` with one worker and one decoding thread. \`track\` includes everything from opening"
-  echo "the file to the renamed table: the background's samples, the calibration, the table and summary."
+  echo "load before: $(cut -d' ' -f1-3 /proc/loadavg). Wall times, the fastest of $runs runs. One core is"
+  echo "\`taskset -c 0\` with one worker and one decoding thread; two cores are \`--jobs 2\` (two workers,"
+  echo "two decoding threads, two readers for the samples). \`track\` includes everything from opening the"
+  echo "file to the renamed table: the background's 51 samples, the calibration, the table and summary."
+  echo "\`sampling\` is the samples alone (\`decode_only VIDEO --sample 51\`); the tracking pass is"
+  echo "\`track\` less \`sampling\`. On a file with fewer key frames than samples each sample is decoded"
+  echo "exactly from the key frame before it, which reads much of the file once more; with as many key"
+  echo "frames as samples (a longer recording) only key frames are decoded."
   echo
-  echo "| recording | frames | decode only (s) | track, 1 core (s) | track / decode | ffmpeg -threads 1 (s) | frames/s: decode, track, ffmpeg | track, 2 cores, --jobs 2 (s) | 2 cores / 1 core (frames/s) |"
-  echo "|---|---:|---:|---:|---:|---:|---|---:|---:|"
+  echo "| recording | frames | key frames | decode only (s) | sampling (s) | track, 1 core (s) | track / decode | tracking pass / decode | ffmpeg -threads 1 (s) | frames/s: decode, track, ffmpeg | decode, 2 threads (s) | track, 2 cores (s) | 2 cores / 1 core (frames/s) |"
+  echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---|---:|---:|---:|"
 } >"$results.partial"
 
-for name in vga60 hd60; do
+declare -A peaks
+for name in vga60 vga600 hd60 openfield; do
   video="$videos/$name.mp4"
+  [ "$name" = openfield ] && video="$recording"
+  [ -f "$video" ] || continue
   n="$(frames_of "$video")"
+  keys="$(ffprobe -v error -select_streams v:0 -show_entries packet=flags -of csv=p=0 "$video" | grep -c K || true)"
   say "timing $name"
   d="$(fastest taskset -c 0 "$decode" "$video" 1)"
+  s="$(fastest taskset -c 0 "$decode" "$video" --sample 51)"
   t="$(fastest taskset -c 0 "$tool" track "$video" --jobs 1 --out "$work/$name.csv")"
+  peaks[$name]="$peak"
   f="$(fastest taskset -c 0 ffmpeg -v error -threads 1 -i "$video" -f null -)"
-  two="$(fastest "$tool" track "$video" --jobs 2 --out "$work/$name.csv")"
-  echo "| $name | $n | $d | $t | $(ratio "$t" "$d") | $f | $(rate "$n" "$d"), $(rate "$n" "$t"), $(rate "$n" "$f") | $two | $(ratio "$t" "$two") |" >>"$results.partial"
+  d2="$(fastest "$decode" "$video" 2)"
+  two="$(fastest "$tool" track "$video" --jobs 2 --out "$work/$name-2.csv")"
+  cmp -s <(grep -v '^#' "$work/$name.csv") <(grep -v '^#' "$work/$name-2.csv") || say "$name: --jobs 2 gave other rows"
+  pass="$(awk -v t="$t" -v s="$s" 'BEGIN { printf "%.3f", t - s }')"
+  echo "| $name | $n | $keys | $d | $s | $t | $(ratio "$t" "$d") | $(ratio "$pass" "$d") | $f | $(rate "$n" "$d"), $(rate "$n" "$t"), $(rate "$n" "$f") | $d2 | $two | $(ratio "$t" "$two") |" >>"$results.partial"
 done
 
-say "memory"
-fastest "$tool" track "$videos/vga60.mp4" --jobs 1 --out "$work/vga60.csv" >/dev/null
-short="$peak"
-fastest "$tool" track "$videos/vga600.mp4" --jobs 1 --out "$work/vga600.csv" >/dev/null
-long="$peak"
 {
   echo
-  echo "Peak resident memory, one worker: 1-minute 640x480 recording $short KiB, 10-minute $long KiB"
-  echo "(ratio $(ratio "$long" "$short"))."
+  echo "Peak resident memory, one worker: 1-minute 640x480 recording ${peaks[vga60]} KiB, 10-minute ${peaks[vga600]} KiB"
+  echo "(ratio $(ratio "${peaks[vga600]}" "${peaks[vga60]}"))."
 } >>"$results.partial"
 
 if [ -f "$recording" ]; then
   say "the real recording"
-  t="$(fastest "$tool" track "$recording" --out "$work/openfield.csv")"
-  /usr/bin/python3 - "$work/openfield.csv" "$t" >>"$results.partial" <<'PY'
+  t="$(fastest "$tool" track "$recording" --out "$work/openfield-defaults.csv")"
+  /usr/bin/python3 - "$work/openfield-defaults.csv" "$t" >>"$results.partial" <<'PY'
 import csv, sys
 rows = list(csv.DictReader(l for l in open(sys.argv[1]) if not l.startswith('#')))
 times = [float(r['time_s']) for r in rows]
