@@ -24,6 +24,26 @@ struct Run {
   std::int32_t last;
 };
 
+// Appends the runs of one row given as a bit mask of 64 pixels (bit i:
+// column x0 + i is region); `open` is the column where a run that goes on
+// from earlier words began, or -1, and is updated.
+inline void appendBitRuns(std::uint64_t bits, int x0, int row, int& open, std::vector<Run>& runs) {
+  int x = 0;
+  while (x < 64) {
+    if (open < 0) {
+      const std::uint64_t rest = bits >> x;
+      if (rest == 0) return;
+      x += __builtin_ctzll(rest);
+      open = x0 + x;
+    }
+    const std::uint64_t gaps = ~bits >> x;
+    if (gaps == 0) return;  // the run goes on into the next word
+    x += __builtin_ctzll(gaps);
+    runs.push_back(Run{row, open, x0 + x - 1});
+    open = -1;
+  }
+}
+
 // The mask's runs in scan order (rows top to bottom, runs left to right). With
 // keepAll false only the runs of the largest 8-connected component remain; of
 // equal components the one whose first pixel comes first in scan order.

@@ -16,25 +16,6 @@ namespace {
 // The background scaled by gain, in 1/256 steps: bg * gain256 / 256, at most 255.
 inline int scaled(int background, int gain256) { return std::min(255, (background * gain256) >> 8); }
 
-// Appends to `runs` the runs of one row given as a bit mask of 64 pixels starting at
-// column x0; `open` is the column where a run began in an earlier word, or -1.
-inline void appendBitRuns(std::uint64_t bits, int x0, int row, int& open, std::vector<Run>& runs) {
-  int x = 0;
-  while (x < 64) {
-    if (open < 0) {
-      const std::uint64_t rest = bits >> x;
-      if (rest == 0) return;
-      x += __builtin_ctzll(rest);
-      open = x0 + x;
-    }
-    const std::uint64_t gaps = ~bits >> x;
-    if (gaps == 0) return;  // the run goes on into the next word
-    x += __builtin_ctzll(gaps);
-    runs.push_back(Run{row, open, x0 + x - 1});
-    open = -1;
-  }
-}
-
 // Bit i of the result is set when pixel i of the 64 differs from the scaled
 // background by more than the threshold, in the animal's direction.
 inline std::uint64_t compare64(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena,

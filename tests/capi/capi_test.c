@@ -342,13 +342,38 @@ static void test_mask_components(void) {
   }
 }
 
+/* Runs that begin or end on the edges of the words and blocks a row is
+   scanned in, with long empty stretches after them, in rows of many widths. */
+static void test_mask_spans_word_edges(void) {
+  static const int edges[] = {0, 1, 31, 32, 63, 64, 65, 127, 128, 129, 191, 255, 256, 383};
+  static const int widths[] = {130, 200, 257, 400, 515};
+  size_t w, e;
+  for (w = 0; w < sizeof widths / sizeof widths[0]; ++w) {
+    const int width = widths[w];
+    mask m = mask_new(width, 2 * (int)(sizeof edges / sizeof edges[0]), width, 0);
+    spans all;
+    int x;
+    for (e = 0; e < sizeof edges / sizeof edges[0]; ++e) {
+      const int edge = edges[e], a = 2 * (int)e, b = a + 1;
+      for (x = 0; x < width; ++x) {
+        if (x <= edge && x + 4 > edge) mask_set(&m, x, a, 7);          /* a run ending on the edge */
+        if (x >= edge && x < edge + 3) mask_set(&m, x, b, 200);        /* one starting on it */
+        if (x >= width - 2) mask_set(&m, x, a, 1);                     /* and one at the row's end */
+      }
+    }
+    all = all_components(&m);
+    CHECK(mask_spans_equal(&m, TRESSEL_MASK_ALL_COMPONENTS, all));
+    spans_free(all), free(m.pixels);
+  }
+}
+
 /* Random masks of awkward widths, strides whose padding is region, and
    densities from empty to full, against the flood-fill labelling. */
 static void test_mask_spans_random(void) {
   static const int shapes[][4] = {/* width, height, extra stride, density in percent */
                                   {1, 40, 0, 50},  {7, 9, 1, 40},   {8, 8, 0, 100}, {9, 30, 5, 45},
                                   {33, 17, 0, 0},  {64, 64, 0, 5},  {100, 60, 7, 55}, {257, 31, 3, 60},
-                                  {40, 40, 0, 35}, {1000, 3, 24, 2}};
+                                  {40, 40, 0, 35}, {1000, 3, 24, 2}, {300, 24, 5, 97}, {129, 12, 0, 99}};
   unsigned state = 12345u;
   size_t i;
   for (i = 0; i < sizeof shapes / sizeof shapes[0]; ++i) {
@@ -471,6 +496,7 @@ int main(void) {
       {"mask_analysis_ignores_specks", test_mask_analysis_ignores_specks},
       {"mask_components", test_mask_components},
       {"mask_spans_random", test_mask_spans_random},
+      {"mask_spans_word_edges", test_mask_spans_word_edges},
       {"capacity", test_capacity},
       {"errors_write_nothing", test_errors_write_nothing},
       {"messages_and_version", test_messages_and_version},
