@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -281,6 +282,23 @@ std::vector<Mask> loadMasks(const std::string& manifest, const std::string& mask
     m.name = name;
     m.bodyLength = length;
     masks.push_back(std::move(m));
+  }
+  // Masks of a real recording, made by the tracker (bench/real_masks), when
+  // bench/run.sh has written them: real_NNNNNN.png, NNNNNN the frame.
+  if (const char* real = std::getenv("TRESSEL_BENCH_REAL_MASKS"); real != nullptr && *real != '\0') {
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(real)) {
+      const std::string stem = entry.path().stem().string();
+      if (entry.path().extension() == ".png" && stem.rfind("real_", 0) == 0 && (only.empty() || stem == only)) {
+        files.push_back(entry.path());
+      }
+    }
+    std::sort(files.begin(), files.end());
+    for (const auto& file : files) {
+      Mask m = readPng(file.string());
+      m.name = file.stem().string();
+      masks.push_back(std::move(m));
+    }
   }
   if (masks.empty()) fail(manifest + " lists no mask" + (only.empty() ? "" : " called " + only));
   return masks;

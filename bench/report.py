@@ -100,6 +100,7 @@ def main(results, output):
     counts_after = read_counts(os.path.join(results, "after-counts.tsv"))
     counts_before = read_counts(os.path.join(results, "before-counts.tsv"))
     names = mask_order(masks)
+    frame_pixels = {m[0]: int(m[2].split("x")[0]) * int(m[2].split("x")[1]) for m in masks[1:]}
     full_hd = [n for n in names if n.endswith("1920x1080")]
     vga = [n for n in names if n.endswith("640x480")]
     machine_info = dict((r[0], r[1]) for r in machine if len(r) == 2)
@@ -189,6 +190,47 @@ def main(results, output):
         w("%s µs, %.1f reads or %.2f `findContours` by itself. Three reads are %s µs." % (us(ct), ct / rd, ct / fc, us(3 * rd)))
         w("")
 
+    # ---- every mask against findContours
+    w("## Every mask against `findContours`")
+    w("")
+    w("The targets on every mask of the set: the drawn silhouettes at both frame sizes and the masks")
+    w("the tracker's segmentation makes of the real recording (`real_NNNNNN`, the frame; made by")
+    w("`bench/real_masks` into the build tree when the recording is there). Times are medians of the")
+    w("full run (µs); instructions are exact, for the masks that were counted.")
+    w("")
+    rows = []
+    met_fc = met_rd = timed = 0
+    for n in names:
+        am_n, fc_n, ms_n, rd_n = (A(c + "/" + n) for c in ("tressel_analyze_mask", "findContours", "tressel_mask_spans", "read"))
+        c_am_n, c_fc_n, c_ms_n, c_rd_n = (counts_after.get(c + "/" + n) for c in
+                                          ("tressel_analyze_mask", "findContours", "tressel_mask_spans", "read"))
+        if am_n and fc_n and ms_n and rd_n:
+            timed += 1
+            met_fc += am_n <= fc_n
+            met_rd += ms_n <= rd_n
+        rows.append((n, us(fc_n), us(am_n), ratio(am_n, fc_n), ratio(c_am_n, c_fc_n), us(rd_n), us(ms_n),
+                     ratio(ms_n, rd_n), ratio(c_ms_n, c_rd_n)))
+    w(table(["mask", "findContours", "analyze_mask", "analyze_mask / findContours", "(instructions)", "read",
+             "mask_spans", "mask_spans / read", "(instructions)"], rows))
+    w("")
+    w("`tressel_analyze_mask` <= 1.0 `findContours`: %d of %d masks; `tressel_mask_spans` <= 1.0 plain read: %d of %d."
+      % (met_fc, timed, met_rd, timed))
+    w("")
+    growth = []
+    for case in ("CTressel", "tressel_analyze_mask"):
+        prev_t = prev_c = None
+        for n in full_hd:
+            t, c = A(case + "/" + n), counts_after.get(case + "/" + n)
+            if prev_t and t:
+                growth.append((case, n.split("_")[0][1:] + " px", "%.2f" % (t / prev_t),
+                               "%.2f" % (c / prev_c) if c and prev_c else "–"))
+            prev_t, prev_c = t, c
+    if growth:
+        w("Growth per doubling of the body length, 1920 x 1080 (target for `CTressel`: <= 2.2, like the contour):")
+        w("")
+        w(table(["entry point", "to", "time factor", "instruction factor"], growth))
+        w("")
+
     # ---- main table
     w("## Every entry point and its peers")
     w("")
@@ -214,7 +256,7 @@ def main(results, output):
     for n in names:
         r = A("read/" + n)
         if r:
-            size = int(n.split("_")[1].split("x")[0]) * int(n.split("_")[1].split("x")[1])
+            size = frame_pixels[n]
             rows.append((n, "%.1f" % (size / r), "%.1f" % (size / A("findContours/" + n)) if A("findContours/" + n) else "–",
                          "%.1f" % (size / A("tressel_mask_spans/" + n)) if A("tressel_mask_spans/" + n) else "–"))
     w("Bytes of mask per nanosecond (GB/s): the plain read is the machine's speed for this access.")

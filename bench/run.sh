@@ -86,13 +86,17 @@ count_build() {
   for c in read findContours distanceTransform tressel_mask_spans tressel_analyze_mask CTressel SortOutline; do
     cases+=("$c/$mask")
   done
-  for m in L50_1920x1080 L100_1920x1080 L400_1920x1080 L200_640x480; do
-    cases+=("CTressel/$m" "tressel_analyze_mask/$m" "read/$m" "findContours/$m")
-  done
-  cases+=("CTressel_at/50_50/$mask" "CTressel_at/1700_900/$mask")
   # Only the cases this build has (the analyzer's paths differ).
   local known
   known="$("$binary" --list)"
+  # Every silhouette, and the first three masks of the real recording.
+  local others
+  others="$( (printf '%s\n' L{50,100,400}_1920x1080 L{50,100,200,400}_640x480
+             sed -n 's|^read/\(real_.*\)$|\1|p' <<<"$known" | head -3) )"
+  for m in $others; do
+    cases+=("CTressel/$m" "tressel_analyze_mask/$m" "tressel_mask_spans/$m" "read/$m" "findContours/$m")
+  done
+  cases+=("CTressel_at/50_50/$mask" "CTressel_at/1700_900/$mask")
   for c in $(grep -E "^(analyzer|analyzer_at/[0-9_]+|stage/[^/]+)/[a-z]+/$mask\$" <<<"$known"); do cases+=("$c"); done
   for c in $(grep -E "^stage/[^/]+/[a-z]+/L400_1920x1080\$" <<<"$known"); do cases+=("$c"); done
   : >"$tsv"
@@ -133,7 +137,18 @@ main() {
   mkdir -p "$build"
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTRESSEL_BENCH=ON -DTRESSEL_TESTS=OFF \
     -DTRESSEL_WARNINGS_AS_ERRORS=ON >"$build/configure.log"
-  cmake --build "$build" -j "$jobs" --target bench_masks tressel_bench tressel_count
+  cmake --build "$build" -j "$jobs" --target bench_masks tressel_bench tressel_count real_masks
+
+  # Masks the tracker's segmentation makes of the real recording, when it is
+  # there: generated into the build tree, never committed.
+  local recording="$root/../shared/data/openfield-mouse.mp4"
+  if [ -f "$recording" ]; then
+    say "masks of the real recording"
+    rm -rf "$build/real-masks"
+    mkdir -p "$build/real-masks"
+    "$build/bench/real_masks" "$recording" "$build/real-masks" 12 >/dev/null
+    export TRESSEL_BENCH_REAL_MASKS="$build/real-masks"
+  fi
 
   local have_before=0
   if [ "${BENCH_BEFORE:-1}" != 0 ] && build_before; then have_before=1; fi
