@@ -6,52 +6,12 @@
 #include <stdexcept>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace tressel::tracking {
 namespace {
 
-// The background scaled by gain, in 1/256 steps: bg * gain256 / 256, at most 255.
-inline int scaled(int background, int gain256) { return std::min(255, (background * gain256) >> 8); }
-
-// Bit i of the result is set when pixel i of the 64 differs from the scaled
-// background by more than the threshold, in the animal's direction.
-inline std::uint64_t compare64(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena,
-                               int gain256, int threshold, bool dark) {
-#if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i gain = _mm_set1_epi16(static_cast<short>(static_cast<unsigned short>(gain256)));
-  const __m128i limit = _mm_set1_epi8(static_cast<char>(threshold));
-  std::uint64_t bits = 0;
-  for (int k = 0; k < 4; ++k) {
-    const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(frame + 16 * k));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(background + 16 * k));
-    // (b << 8) * gain >> 16 = b * gain / 256, saturated to a byte by the pack.
-    const __m128i low = _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, b), gain);
-    const __m128i high = _mm_mulhi_epu16(_mm_unpackhi_epi8(zero, b), gain);
-    const __m128i s = _mm_packus_epi16(low, high);
-    const __m128i d = dark ? _mm_subs_epu8(s, f) : _mm_subs_epu8(f, s);
-    __m128i beyond = _mm_cmpeq_epi8(_mm_subs_epu8(d, limit), zero);  // 0xFF where d <= threshold
-    if (arena != nullptr) {
-      const __m128i outside = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(arena + 16 * k)), zero);
-      beyond = _mm_or_si128(beyond, outside);
-    }
-    const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(beyond)) ^ 0xFFFFu;
-    bits |= static_cast<std::uint64_t>(m) << (16 * k);
-  }
-  return bits;
-#else
-  std::uint64_t bits = 0;
-  for (int i = 0; i < 64; ++i) {
-    const int s = scaled(background[i], gain256);
-    const int d = dark ? s - frame[i] : frame[i] - s;
-    if (d > threshold && (arena == nullptr || arena[i] != 0)) bits |= std::uint64_t{1} << i;
-  }
-  return bits;
-#endif
-}
+// The gain in 1/256 steps: the background is scaled to bg * gain256 / 256, at most 255.
+int gain256Of(double gain) { return static_cast<int>(std::clamp(std::lround(gain * 256), 1L, 65535L)); }
 
 Rect clipped(const Rect& roi, int width, int height) {
   if (roi.empty()) return Rect{0, 0, width, height};
@@ -97,6 +57,7 @@ const char* polarityName(Polarity polarity) { return polarity == Polarity::dark 
 Segmenter::Segmenter(SegmentationSettings settings, const Background& background)
     : settings_(std::move(settings)), background_(background) {
   roi_ = clipped(settings_.roi, background.width, background.height);
+  compare_ = spanCompare(settings_.polarity == Polarity::dark, !settings_.arenaMask.empty(), widestVectors());
   if (!settings_.arenaMask.empty() &&
       settings_.arenaMask.size() != static_cast<std::size_t>(background.width) * background.height) {
     throw std::invalid_argument("the arena mask's size differs from the frames'");
@@ -135,40 +96,52 @@ void Segmenter::thresholdRuns(const video::Frame& frame, double gain, int thresh
 
 void Segmenter::compareRows(const video::Frame& frame, double gain, int threshold, const Rect& area, int rowStep,
                             std::vector<Run>& runs) const {
-  const int gain256 = static_cast<int>(std::clamp(std::lround(gain * 256), 1L, 65535L));
-  const bool dark = settings_.polarity == Polarity::dark;
-  const int x0 = area.x, x1 = area.x + area.width;
+  const int gain256 = gain256Of(gain);
   const std::size_t width = static_cast<std::size_t>(background_.width);
   for (int y = area.y + (rowStep - 1) / 2; y < area.y + area.height; y += rowStep) {
+    const std::uint8_t* a = settings_.arenaMask.empty() ? nullptr : settings_.arenaMask.data() + y * width;
+    compare_(frame.row(y), background_.pixels.data() + y * width, a, gain256, threshold, y, area.x,
+             area.x + area.width, runs);
+  }
+}
+
+void Segmenter::compareGrown(const video::Frame& frame, double gain, const Rect& area, const Rect& done,
+                             const std::vector<Run>& doneRuns, std::vector<Run>& runs) const {
+  const int gain256 = gain256Of(gain);
+  const std::size_t width = static_cast<std::size_t>(background_.width);
+  const int x0 = area.x, x1 = area.x + area.width;
+  const int step = settings_.coarseStep, firstCoarse = roi_.y + (step - 1) / 2;
+  std::size_t old = 0;  // the first of doneRuns not yet passed
+  for (int y = area.y; y < area.y + area.height; ++y) {
+    if (y >= firstCoarse && (y - firstCoarse) % step == 0) {
+      // A coarse row, compared across the whole region already.
+      const std::size_t k = static_cast<std::size_t>((y - firstCoarse) / step);
+      for (std::size_t i = coarseRowStart_[k]; i < coarseRowStart_[k + 1]; ++i) {
+        const int first = std::max(coarse_[i].first, x0), last = std::min(coarse_[i].last, x1 - 1);
+        if (first <= last) runs.push_back(Run{y, first, last});
+      }
+      continue;
+    }
     const std::uint8_t* f = frame.row(y);
     const std::uint8_t* b = background_.pixels.data() + y * width;
     const std::uint8_t* a = settings_.arenaMask.empty() ? nullptr : settings_.arenaMask.data() + y * width;
-    int open = -1;
-    int x = x0;
-    for (; x + 64 <= x1; x += 64) {
-      const std::uint64_t bits = compare64(f + x, b + x, a != nullptr ? a + x : nullptr, gain256, threshold, dark);
-      if (bits != 0 || open >= 0) appendBitRuns(bits, x, y, open, runs);
+    if (y < done.y || y >= done.y + done.height) {
+      compare_(f, b, a, gain256, settings_.threshold, y, x0, x1, runs);
+      continue;
     }
-    if (x < x1 && x1 >= 64) {
-      // The last, partial word: compare the 64 columns that end at x1 (all
-      // inside the frame) and drop the ones already done.
-      const int start = x1 - 64;
-      const std::uint64_t bits =
-          compare64(f + start, b + start, a != nullptr ? a + start : nullptr, gain256, threshold, dark) >> (x - start);
-      appendBitRuns(bits, x, y, open, runs);
-      x = x1;
-    }
-    for (; x < x1; ++x) {  // frames narrower than a word
-      const int s = scaled(b[x], gain256);
-      const int d = dark ? s - f[x] : f[x] - s;
-      const bool in = d > threshold && (a == nullptr || a[x] != 0);
-      if (in && open < 0) open = x;
-      if (!in && open >= 0) {
-        runs.push_back(Run{y, open, x - 1});
-        open = -1;
+    // A row compared before between done's columns: only the parts either
+    // side are new.
+    compare_(f, b, a, gain256, settings_.threshold, y, x0, done.x, runs);
+    while (old < doneRuns.size() && doneRuns[old].row < y) ++old;
+    for (; old < doneRuns.size() && doneRuns[old].row == y; ++old) {
+      const Run& r = doneRuns[old];
+      if (!runs.empty() && runs.back().row == y && runs.back().last + 1 == r.first) {
+        runs.back().last = r.last;
+      } else {
+        runs.push_back(r);
       }
     }
-    if (open >= 0) runs.push_back(Run{y, open, x1 - 1});
+    compare_(f, b, a, gain256, settings_.threshold, y, done.x + done.width, x1, runs);
   }
 }
 
@@ -185,32 +158,46 @@ void Segmenter::segment(const video::Frame& frame, Segmentation& out) {
   }
 
   // Every step-th row first, to find where the animal is: the coarse rows'
-  // largest component, rows `step` apart counting as neighbours.
+  // largest component, rows `step` apart counting as neighbours. The coarse
+  // rows' runs are kept: the rows below read them again.
   coarse_.clear();
   compareRows(frame, out.gain, settings_.threshold, roi_, step, coarse_);
-  for (Run& r : coarse_) r.row /= step;
-  keepLargestComponent(coarse_, components_);
-  if (coarse_.empty()) {
+  coarseRowStart_.assign(static_cast<std::size_t>(roi_.height / step) + 2, coarse_.size());
+  for (std::size_t i = coarse_.size(); i-- > 0;) {
+    coarseRowStart_[static_cast<std::size_t>((coarse_[i].row - roi_.y - (step - 1) / 2) / step)] = i;
+  }
+  for (std::size_t k = coarseRowStart_.size() - 1; k-- > 0;) {
+    coarseRowStart_[k] = std::min(coarseRowStart_[k], coarseRowStart_[k + 1]);
+  }
+  coarseComponent_ = coarse_;
+  for (Run& r : coarseComponent_) r.row /= step;
+  keepLargestComponent(coarseComponent_, components_);
+  if (coarseComponent_.empty()) {
     out.area = 0;
     return;
   }
-  Rect box{coarse_.front().first, coarse_.front().row * step, 1, 1};
-  int right = coarse_.front().last, bottom = coarse_.back().row * step;
-  for (const Run& r : coarse_) {
+  Rect box{coarseComponent_.front().first, coarseComponent_.front().row * step, 1, 1};
+  int right = coarseComponent_.front().last, bottom = coarseComponent_.back().row * step;
+  for (const Run& r : coarseComponent_) {
     box.x = std::min(box.x, r.first);
     right = std::max(right, r.last);
   }
   // Then every row of that place, grown until the component found there
   // does not touch the box's edge (or the box is the whole region): the
-  // component is then whole.
+  // component is then whole. Each larger box is a superset of the one
+  // before, whose pixels are not compared again.
   int margin = std::max(2 * step, settings_.searchMargin);
-  Rect area;
+  Rect area, done;
+  fine_.clear();
   for (;;) {
     area = clipped(Rect{box.x - margin, box.y - margin, right - box.x + 1 + 2 * margin, bottom - box.y + 1 + 2 * margin},
                    background_.width, background_.height);
     area = intersection(area, roi_);
-    out.runs.clear();
-    compareRows(frame, out.gain, settings_.threshold, area, 1, out.runs);
+    grown_.clear();
+    compareGrown(frame, out.gain, area, done, fine_, grown_);
+    std::swap(fine_, grown_);
+    done = area;
+    out.runs = fine_;
     keepLargestComponent(out.runs, components_);
     if (sameRect(area, roi_) || !touchesInnerEdge(out.runs, area, roi_)) break;
     margin *= 2;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "capi/maskRuns.h"
+#include "tracking/RowCompare.h"
 #include "tracking/FrameRecord.h"
 #include "video/Frame.h"
 
@@ -91,13 +92,21 @@ class Segmenter {
  private:
   void compareRows(const video::Frame& frame, double gain, int threshold, const Rect& area, int rowStep,
                    std::vector<Run>& runs) const;
+  // The runs of `area`, which holds `done`, whose runs are known already;
+  // the coarse rows' runs come from coarse_.
+  void compareGrown(const video::Frame& frame, double gain, const Rect& area, const Rect& done,
+                    const std::vector<Run>& doneRuns, std::vector<Run>& runs) const;
   void open(std::vector<Run>& runs);
 
   SegmentationSettings settings_;
   const Background& background_;
   Rect roi_;
   std::vector<std::uint8_t> scratch_;  // the opening's raster
+  SpanCompare compare_;
   std::vector<Run> coarse_;            // runs of the coarse rows
+  std::vector<std::size_t> coarseRowStart_;  // where each coarse row's runs begin in coarse_
+  std::vector<Run> coarseComponent_;   // their largest component, a row per coarse row
+  std::vector<Run> fine_, grown_;      // every run of the area read around it
   ComponentWorkspace components_;
 };
 

@@ -1,0 +1,221 @@
+#include "tracking/RowCompare.h"
+
+#include <algorithm>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#define TRESSEL_AVX2_KERNEL 1
+#endif
+
+namespace tressel::tracking {
+namespace {
+
+// Compares the columns x0 .. x1 - 1 (at most 64 x maxWords) of the given
+// rows: bit i of bits[k] is column x0 + 64 k + i, bits past x1 are 0. The
+// last, partial word is read as the 64 columns that end at x1 where those
+// exist (x1 >= 64), pixel by pixel otherwise. Returns the words written.
+constexpr int maxWords = 32;
+using WordsCompare = int (*)(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena,
+                             int gain256, int threshold, int x0, int x1, std::uint64_t* bits);
+
+template <bool dark, bool masked>
+inline bool beyond(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena, int gain256,
+                   int threshold, int x) {
+  const int s = std::min(255, (background[x] * gain256) >> 8);
+  const int d = dark ? s - frame[x] : frame[x] - s;
+  return d > threshold && (!masked || arena[x] != 0);
+}
+
+// The word of columns x .. x1 - 1 (at most 64), pixel by pixel.
+template <bool dark, bool masked>
+std::uint64_t partialWord(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena,
+                          int gain256, int threshold, int x, int x1) {
+  std::uint64_t word = 0;
+  for (int i = 0; x + i < x1; ++i) {
+    if (beyond<dark, masked>(frame, background, arena, gain256, threshold, x + i)) word |= std::uint64_t{1} << i;
+  }
+  return word;
+}
+
+template <bool dark, bool masked, bool unit>
+int compareWordsScalar(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena,
+                       int gain256, int threshold, int x0, int x1, std::uint64_t* bits) {
+  int k = 0;
+  for (int x = x0; x < x1; x += 64) {
+    bits[k++] = partialWord<dark, masked>(frame, background, arena, gain256, threshold, x, std::min(x1, x + 64));
+  }
+  return k;
+}
+
+// The SIMD kernels: the 64 columns from x as a word, then the columns x0 ..
+// x1 - 1 word by word. With unit gain (gain256 = 256) the background is
+// its own scaled value and is used as it is.
+#if defined(__SSE2__)
+template <bool dark, bool masked, bool unit>
+inline std::uint64_t wordSse2(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena,
+                              __m128i gain, __m128i limit, int x) {
+  const __m128i zero = _mm_setzero_si128();
+  std::uint64_t word = 0;
+  for (int part = 0; part < 4; ++part) {
+    const int j = x + 16 * part;
+    const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(frame + j));
+    __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(background + j));
+    if (!unit) {
+      // (b << 8) * gain >> 16 = b * gain / 256, saturated to a byte by the pack.
+      const __m128i low = _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, s), gain);
+      const __m128i high = _mm_mulhi_epu16(_mm_unpackhi_epi8(zero, s), gain);
+      s = _mm_packus_epi16(low, high);
+    }
+    const __m128i d = dark ? _mm_subs_epu8(s, f) : _mm_subs_epu8(f, s);
+    __m128i within = _mm_cmpeq_epi8(_mm_subs_epu8(d, limit), zero);  // 0xFF where d <= threshold
+    if (masked) {
+      const __m128i outside = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(arena + j)), zero);
+      within = _mm_or_si128(within, outside);
+    }
+    const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(within)) ^ 0xFFFFu;
+    word |= static_cast<std::uint64_t>(m) << (16 * part);
+  }
+  return word;
+}
+
+template <bool dark, bool masked, bool unit>
+int compareWordsSse2(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena,
+                     int gain256, int threshold, int x0, int x1, std::uint64_t* bits) {
+  const __m128i gain = _mm_set1_epi16(static_cast<short>(static_cast<unsigned short>(gain256)));
+  const __m128i limit = _mm_set1_epi8(static_cast<char>(threshold));
+  int k = 0, x = x0;
+  for (; x + 64 <= x1; x += 64) bits[k++] = wordSse2<dark, masked, unit>(frame, background, arena, gain, limit, x);
+  if (x < x1) {
+    bits[k++] = x1 >= 64 ? wordSse2<dark, masked, unit>(frame, background, arena, gain, limit, x1 - 64) >> (x - (x1 - 64))
+                         : partialWord<dark, masked>(frame, background, arena, gain256, threshold, x, x1);
+  }
+  return k;
+}
+#endif
+
+#if defined(TRESSEL_AVX2_KERNEL)
+// As the SSE2 kernel, 32 bytes at a time. The unpacks and the pack work
+// within each 16-byte lane, so the pack puts every byte back in its place.
+template <bool dark, bool masked, bool unit>
+__attribute__((target("avx2"), always_inline)) inline std::uint64_t wordAvx2(const std::uint8_t* frame,
+                                                                              const std::uint8_t* background,
+                                                                              const std::uint8_t* arena, __m256i gain,
+                                                                              __m256i limit, int x) {
+  const __m256i zero = _mm256_setzero_si256();
+  std::uint64_t word = 0;
+  for (int part = 0; part < 2; ++part) {
+    const int j = x + 32 * part;
+    const __m256i f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(frame + j));
+    __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(background + j));
+    if (!unit) {
+      const __m256i low = _mm256_mulhi_epu16(_mm256_unpacklo_epi8(zero, s), gain);
+      const __m256i high = _mm256_mulhi_epu16(_mm256_unpackhi_epi8(zero, s), gain);
+      s = _mm256_packus_epi16(low, high);
+    }
+    const __m256i d = dark ? _mm256_subs_epu8(s, f) : _mm256_subs_epu8(f, s);
+    __m256i within = _mm256_cmpeq_epi8(_mm256_subs_epu8(d, limit), zero);
+    if (masked) {
+      const __m256i outside = _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(arena + j)), zero);
+      within = _mm256_or_si256(within, outside);
+    }
+    const std::uint32_t m = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(within));
+    word |= static_cast<std::uint64_t>(m) << (32 * part);
+  }
+  return word;
+}
+
+template <bool dark, bool masked, bool unit>
+__attribute__((target("avx2"))) int compareWordsAvx2(const std::uint8_t* frame, const std::uint8_t* background,
+                                                      const std::uint8_t* arena, int gain256, int threshold, int x0,
+                                                      int x1, std::uint64_t* bits) {
+  const __m256i gain = _mm256_set1_epi16(static_cast<short>(static_cast<unsigned short>(gain256)));
+  const __m256i limit = _mm256_set1_epi8(static_cast<char>(threshold));
+  int k = 0, x = x0;
+  for (; x + 64 <= x1; x += 64) bits[k++] = wordAvx2<dark, masked, unit>(frame, background, arena, gain, limit, x);
+  if (x < x1) {
+    bits[k++] = x1 >= 64 ? wordAvx2<dark, masked, unit>(frame, background, arena, gain, limit, x1 - 64) >> (x - (x1 - 64))
+                         : partialWord<dark, masked>(frame, background, arena, gain256, threshold, x, x1);
+  }
+  return k;
+}
+#endif
+
+template <WordsCompare scaledWords, WordsCompare unitWords>
+void compareSpan(const std::uint8_t* f, const std::uint8_t* b, const std::uint8_t* a, int gain256, int threshold,
+                 int y, int x0, int x1, std::vector<Run>& runs) {
+  const WordsCompare compareWords = gain256 == 256 ? unitWords : scaledWords;
+  const std::size_t before = runs.size();
+  std::uint64_t bits[maxWords];
+  int open = -1;
+  for (int x = x0; x < x1; x += 64 * maxWords) {
+    const int words = compareWords(f, b, a, gain256, threshold, x, std::min(x1, x + 64 * maxWords), bits);
+    for (int k = 0; k < words; ++k) {
+      if (bits[k] != 0 || open >= 0) appendBitRuns(bits[k], x + 64 * k, y, open, runs);
+    }
+  }
+  if (open >= 0) runs.push_back(Run{y, open, x1 - 1});
+  if (before > 0 && runs.size() > before) {
+    Run& last = runs[before - 1];
+    if (last.row == y && last.last + 1 == runs[before].first) {
+      last.last = runs[before].last;
+      runs.erase(runs.begin() + static_cast<std::ptrdiff_t>(before));
+    }
+  }
+}
+
+template <template <bool, bool, bool> class Kernel>
+SpanCompare choose(bool dark, bool masked) {
+  if (dark) {
+    return masked ? compareSpan<Kernel<true, true, false>::run, Kernel<true, true, true>::run>
+                  : compareSpan<Kernel<true, false, false>::run, Kernel<true, false, true>::run>;
+  }
+  return masked ? compareSpan<Kernel<false, true, false>::run, Kernel<false, true, true>::run>
+                : compareSpan<Kernel<false, false, false>::run, Kernel<false, false, true>::run>;
+}
+
+template <bool dark, bool masked, bool unit>
+struct Scalar {
+  static constexpr WordsCompare run = compareWordsScalar<dark, masked, unit>;
+};
+#if defined(__SSE2__)
+template <bool dark, bool masked, bool unit>
+struct Sse2 {
+  static constexpr WordsCompare run = compareWordsSse2<dark, masked, unit>;
+};
+#endif
+#if defined(TRESSEL_AVX2_KERNEL)
+template <bool dark, bool masked, bool unit>
+struct Avx2 {
+  static constexpr WordsCompare run = compareWordsAvx2<dark, masked, unit>;
+};
+#endif
+
+}  // namespace
+
+VectorWidth widestVectors() {
+#if defined(TRESSEL_AVX2_KERNEL)
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) return VectorWidth::avx2;
+#endif
+#if defined(__SSE2__)
+  return VectorWidth::sse2;
+#else
+  return VectorWidth::none;
+#endif
+}
+
+SpanCompare spanCompare(bool dark, bool masked, VectorWidth width) {
+  (void)width;
+#if defined(TRESSEL_AVX2_KERNEL)
+  if (width == VectorWidth::avx2) return choose<Avx2>(dark, masked);
+#endif
+#if defined(__SSE2__)
+  if (width != VectorWidth::none) return choose<Sse2>(dark, masked);
+#endif
+  return choose<Scalar>(dark, masked);
+}
+
+}  // namespace tressel::tracking

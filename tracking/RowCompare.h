@@ -1,0 +1,38 @@
+// The segmenter's inner loop: one row's pixels compared with the scaled
+// background, read off as runs.
+//
+//   const SpanCompare compare = spanCompare(dark, masked, widestVectors());
+//   compare(frameRow, backgroundRow, arenaRow, gain256, threshold, y, x0, x1, runs);
+//
+// A pixel is the animal's when it differs from the background scaled by
+// gain256 / 256 (at most 255) by more than the threshold, in the animal's
+// direction, and (masked) its arena byte is non-zero. 64 pixels are compared
+// at a time into a bit mask; with AVX2, where the processor has it, 32 bytes
+// per instruction instead of SSE2's 16. Every kernel gives the same runs.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "capi/maskRuns.h"
+
+namespace tressel::tracking {
+
+enum class VectorWidth { none, sse2, avx2 };
+
+// The widest kernel this build and this processor can run.
+VectorWidth widestVectors();
+
+// Appends to `runs` the runs of row y between columns x0 and x1 (exclusive);
+// the first joins the last run already there when that one is on the same
+// row and ends at x0 - 1. The rows are indexed by column; arena is ignored
+// unless masked. Columns x1 - 64 .. x1 must exist when x1 >= 64 (the last,
+// partial word is read as the 64 columns that end at x1).
+using SpanCompare = void (*)(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena,
+                             int gain256, int threshold, int y, int x0, int x1, std::vector<Run>& runs);
+
+// The kernel for a polarity and an arena mask, of the given width or the
+// widest below it that this build has.
+SpanCompare spanCompare(bool dark, bool masked, VectorWidth width);
+
+}  // namespace tressel::tracking
