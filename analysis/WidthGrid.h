@@ -67,12 +67,32 @@ class WidthGrid {
     mark(p.x, p.x, p.y, onBorder);
     widths_[index(p.x, p.y)] = width;
   }
+  // Stores the width of the cell at `index`, a pixel already marked on the
+  // contour.
+  void storeWidth(std::size_t index, int width) { widths_[index] = width; }
   // The width at a pixel; unmeasuredWidth for pixels off the contour and
   // pixels outside the grid.
-  int widthAt(const lti::point& p) const {
-    if (!contains(p.x, p.y)) return unmeasuredWidth;
-    const std::size_t i = index(p.x, p.y);
-    return (flags_[i] & onBorder) ? widths_[i] : unmeasuredWidth;
+  int widthAt(const lti::point& p) const { return reader().widthAt(p); }
+
+  // The lookup by value, for a loop over many points: its fields stay in
+  // registers where the grid's might be reloaded after every store.
+  struct Reader {
+    std::int64_t minX, minY;
+    std::uint64_t columns, rows;
+    std::ptrdiff_t stride;
+    const std::uint8_t* flags;
+    const std::int32_t* widths;
+    int widthAt(const lti::point& p) const {
+      const std::uint64_t cx = static_cast<std::uint64_t>(p.x - minX);  // wraps when left of the grid
+      const std::uint64_t cy = static_cast<std::uint64_t>(p.y - minY);
+      if (cx >= columns || cy >= rows) return unmeasuredWidth;
+      const std::size_t i = (cy + 1) * static_cast<std::size_t>(stride) + cx + 1;
+      return (flags[i] & onBorder) ? widths[i] : unmeasuredWidth;
+    }
+  };
+  Reader reader() const {
+    return Reader{minX_, minY_, static_cast<std::uint64_t>(columns_), static_cast<std::uint64_t>(rows_), stride_,
+                  flags_.get(), widths_.get()};
   }
 
  private:

@@ -47,8 +47,9 @@ int64 interiorSteps(const std::uint8_t* cell, std::ptrdiff_t offset) {
 // leaves the box, or a first step that misses the area, reverses it, and after
 // two reversals the width is 1. Once the ray has entered the area (on any
 // attempt), it ends at the first pixel that is on the contour or off the area.
-int rayWidth(const WidthGrid& grid, int64 maxX, int64 maxY, const lti::point& from, int sx, int sy) {
-  const std::uint8_t* start = grid.flags() + grid.index(from.x, from.y);
+int rayWidth(const WidthGrid& grid, int64 maxX, int64 maxY, const lti::point& from, std::size_t cell, int sx,
+             int sy) {
+  const std::uint8_t* start = grid.flags() + cell;
   int reversals = 0;
   bool entered = false;
   for (;;) {
@@ -94,31 +95,36 @@ void CTailAnalyzer::measureWidths() {
   for (const lti::point& p : *border) grid.markBorder(p);
   maxWidth = 0;
 
-  std::vector<lti::point>& points = contourPoints;
-  points.assign(border->begin(), border->end());
-  const int64 n = static_cast<int64>(points.size());
-  // i is within two of [0, n): brought into it without a division.
-  auto at = [&](int64 i) -> const lti::point& {
-    while (i < 0) i += n;
-    while (i >= n) i -= n;
-    return points[static_cast<std::size_t>(i)];
-  };
+  // The contour in an array with two points of the other end on either side:
+  // ring[j] is p(j - 2), indices taken around the contour.
+  std::vector<lti::point>& ring = contourPoints;
+  const int64 n = static_cast<int64>(border->size());
+  ring.clear();
+  if (n == 0) return;
+  ring.resize(static_cast<std::size_t>(n + 4));
+  std::copy(border->begin(), border->end(), ring.begin() + 2);
+  for (const int64 j : {int64{0}, int64{1}, n + 2, n + 3}) {
+    ring[static_cast<std::size_t>(j)] = ring[static_cast<std::size_t>(2 + ((j - 2) % n + n) % n)];
+  }
 
   // p(2), p(3), ..., p(n-1), p(0), p(1): the chord of p(i) joins p(i-2) and p(i+2).
   for (int64 k = 0; k < n; ++k) {
-    const int64 i = k + 2 < n ? k + 2 : (k + 2) % n;
-    const lti::point& here = at(i);
-    const int64 dx = int64{at(i + 2).x} - at(i - 2).x;
-    const int64 dy = int64{at(i + 2).y} - at(i - 2).y;
+    int64 i = k + 2;
+    if (i >= n) i = i % n;
+    const lti::point* const at = &ring[static_cast<std::size_t>(i)];  // at[2] is p(i)
+    const lti::point& here = at[2];
+    const int64 dx = int64{at[4].x} - at[0].x;
+    const int64 dy = int64{at[4].y} - at[0].y;
     const int64 larger = std::max(std::llabs(dx), std::llabs(dy));
+    const std::size_t cell = grid.index(here.x, here.y);
 
     int width = 1;  // a point whose chord has no direction gets no ray
     if (larger != 0) {
       const int ux = quantised(dx, larger);
       const int uy = quantised(dy, larger);
-      width = rayWidth(grid, maxX, maxY, here, -uy, ux);  // the chord's direction turned by a quarter turn
+      width = rayWidth(grid, maxX, maxY, here, cell, -uy, ux);  // the chord's direction turned by a quarter turn
     }
-    grid.setWidth(here, width);  // a later visit of the same pixel overwrites
+    grid.storeWidth(cell, width);  // a later visit of the same pixel overwrites
     if (width > maxWidth) maxWidth = width;
   }
 }
