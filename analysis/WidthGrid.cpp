@@ -12,13 +12,16 @@ void WidthGrid::build(int minX, int minY, int maxX, int maxY) {
   const std::int64_t columns = std::int64_t{maxX} - minX + 1;
   const std::int64_t rows = std::int64_t{maxY} - minY + 1;
   const std::int64_t cells = lti::checkedCellCount(rows, columns);
+  clearMarked();
   columns_ = 0;
   rows_ = 0;
+  stride_ = 0;
   if (cells > 0) {
-    const std::size_t n = static_cast<std::size_t>(cells);
+    // The box and its frame; the widths plane has the same layout.
+    const std::size_t n = static_cast<std::size_t>((rows + 2) * (columns + 2));
     if (n > capacity_) {  // a grid built again keeps its storage when it fits
       release();
-      flags_.reset(new (std::nothrow) std::uint8_t[n]);
+      flags_.reset(new (std::nothrow) std::uint8_t[n]());
       widths_.reset(new (std::nothrow) std::int32_t[n]);
       if (!flags_ || !widths_) {
         release();
@@ -26,20 +29,45 @@ void WidthGrid::build(int minX, int minY, int maxX, int maxY) {
       }
       capacity_ = n;
     }
-    std::memset(flags_.get(), 0, n);
+    marked_.assign(static_cast<std::size_t>(rows), Extent{1, 0});
   }
   minX_ = minX;
   minY_ = minY;
   columns_ = cells > 0 ? static_cast<int>(columns) : 0;
   rows_ = cells > 0 ? static_cast<int>(rows) : 0;
+  stride_ = cells > 0 ? static_cast<std::ptrdiff_t>(columns) + 2 : 0;
+}
+
+void WidthGrid::markAreaRun(std::int64_t y, std::int64_t first, std::int64_t last) {
+  if (last < first) return;
+  Extent& e = marked_[static_cast<std::size_t>(y - minY_)];
+  const int from = static_cast<int>(first - minX_);
+  const int to = static_cast<int>(last - minX_);
+  if (from < e.first) e.first = from;
+  if (to > e.last) e.last = to;
+  std::memset(flags_.get() + index(first, y), inArea, static_cast<std::size_t>(last - first + 1));
+}
+
+// Every cell outside the rows' marked extents is already zero.
+void WidthGrid::clearMarked() {
+  if (!flags_) return;
+  for (std::size_t row = 0; row < marked_.size(); ++row) {
+    const Extent e = marked_[row];
+    if (e.first > e.last) continue;
+    std::uint8_t* f = flags_.get() + (row + 1) * static_cast<std::size_t>(stride_) + static_cast<std::size_t>(e.first) + 1;
+    std::memset(f, 0, static_cast<std::size_t>(e.last - e.first + 1));
+  }
+  marked_.clear();
 }
 
 void WidthGrid::release() {
   flags_.reset();
   widths_.reset();
+  marked_ = std::vector<Extent>();
   capacity_ = 0;
   columns_ = 0;
   rows_ = 0;
+  stride_ = 0;
 }
 
 }  // namespace tressel

@@ -17,8 +17,10 @@ int sign(int64 v) { return (v > 0) - (v < 0); }
 
 // A component of the chord's quantised direction: non-zero when it is at least
 // half of the chord's larger component.
+// (larger / 2 + |component|) / larger is 1 exactly when |component| reaches
+// larger - larger / 2, as |component| <= larger keeps the quotient below 2.
 int quantised(int64 component, int64 larger) {
-  return ((larger / 2 + std::llabs(component)) / larger) == 1 ? sign(component) : 0;
+  return std::llabs(component) >= larger - larger / 2 ? sign(component) : 0;
 }
 
 // Steps from `from` in direction `step` (-1, 0, 1) before leaving [low, high].
@@ -28,41 +30,50 @@ int64 stepsInside(int64 from, int step, int64 low, int64 high) {
   return std::numeric_limits<int64>::max();  // never leaves along this axis
 }
 
+// The first cell after `cell`, stepping by `offset`, that is not interior (in
+// the area, off the contour), as its number of steps from `cell`. The grid's
+// empty frame ends every walk.
+int64 interiorSteps(const std::uint8_t* cell, std::ptrdiff_t offset) {
+  const std::ptrdiff_t two = 2 * offset, three = 3 * offset, four = 4 * offset;
+  for (int64 k = 0;; k += 4, cell += four) {
+    if (cell[offset] != WidthGrid::inArea) return k + 1;
+    if (cell[two] != WidthGrid::inArea) return k + 2;
+    if (cell[three] != WidthGrid::inArea) return k + 3;
+    if (cell[four] != WidthGrid::inArea) return k + 4;
+  }
+}
+
 // The width at one contour point. The ray starts at the point; a step that
 // leaves the box, or a first step that misses the area, reverses it, and after
 // two reversals the width is 1. Once the ray has entered the area (on any
 // attempt), it ends at the first pixel that is on the contour or off the area.
-int rayWidth(const WidthGrid& grid, int64 maxX, int64 maxY, const lti::point& from, int sx, int sy) {
-  const std::uint8_t* flags = grid.flags();
-  const std::size_t start = grid.index(from.x, from.y);
+int rayWidth(const WidthGrid& grid, int64 maxX, int64 maxY, const lti::point& from, std::size_t cell, int sx,
+             int sy) {
+  const std::uint8_t* start = grid.flags() + cell;
   int reversals = 0;
   bool entered = false;
   for (;;) {
     if (reversals > 1) return 1;
     const int64 steps = std::min(stepsInside(from.x, sx, grid.minX(), maxX), stepsInside(from.y, sy, grid.minY(), maxY));
-    const std::ptrdiff_t offset = static_cast<std::ptrdiff_t>(sy) * grid.columns() + sx;
-    std::ptrdiff_t at = static_cast<std::ptrdiff_t>(start);
-    int64 k = 1;
+    const std::ptrdiff_t offset = sy * grid.stride() + sx;
+    const std::uint8_t* at = start;
+    int64 k = 0;  // steps taken
     if (!entered && steps >= 1) {
       // The first step of a ray that has not yet entered the area decides
       // whether the normal points into the region at all.
       at += offset;
-      const std::uint8_t f = flags[at];
+      const std::uint8_t f = *at;
       if (f & WidthGrid::inArea) {
         entered = true;
         if (f & WidthGrid::onBorder) return 1;
-        ++k;
-      } else {
-        k = steps + 1;  // missed the area: reverse
+        k = 1;
       }
     }
     if (entered) {
       // Interior cells are exactly "in the area, not on the contour"; the ray
-      // ends at the first cell that is anything else.
-      for (; k <= steps; ++k) {
-        at += offset;
-        if (flags[at] != WidthGrid::inArea) return static_cast<int>(truncatedLength(k * k * (sx * sx + sy * sy)));
-      }
+      // ends at the first cell that is anything else, if that lies in the box.
+      k += interiorSteps(at, offset);
+      if (k <= steps) return static_cast<int>(truncatedLength(k * k * (sx * sx + sy * sy)));
     }
     // The ray missed the area or ran out of the box: try the other way.
     sx = -sx;
@@ -76,42 +87,44 @@ int rayWidth(const WidthGrid& grid, int64 maxX, int64 maxY, const lti::point& fr
 void CTailAnalyzer::measureWidths() {
   WidthGrid& grid = *widthGrid;
   grid.build(minX, minY, maxX, maxY);
-  for (const lti::point& p : *border) grid.markBorder(p);
   if (path.steps != nullptr) {
     path.steps->markArea(*this);
   } else {
-    for (const RegionMask::Run& r : areaMask.runs()) {
-      std::uint8_t* f = grid.flags() + grid.index(r.first, r.y);
-      for (int64 x = r.first; x <= r.last; ++x) *f++ |= WidthGrid::inArea;
-    }
+    for (const RegionMask::Run& r : areaMask.runs()) grid.markAreaRun(r.y, r.first, r.last);
   }
+  for (const lti::point& p : *border) grid.markBorder(p);
   maxWidth = 0;
 
-  std::vector<lti::point>& points = contourPoints;
-  points.assign(border->begin(), border->end());
-  const int64 n = static_cast<int64>(points.size());
-  // i is within two of [0, n): brought into it without a division.
-  auto at = [&](int64 i) -> const lti::point& {
-    while (i < 0) i += n;
-    while (i >= n) i -= n;
-    return points[static_cast<std::size_t>(i)];
-  };
+  // The contour in an array with two points of the other end on either side:
+  // ring[j] is p(j - 2), indices taken around the contour.
+  std::vector<lti::point>& ring = contourPoints;
+  const int64 n = static_cast<int64>(border->size());
+  ring.clear();
+  if (n == 0) return;
+  ring.resize(static_cast<std::size_t>(n + 4));
+  std::copy(border->begin(), border->end(), ring.begin() + 2);
+  for (const int64 j : {int64{0}, int64{1}, n + 2, n + 3}) {
+    ring[static_cast<std::size_t>(j)] = ring[static_cast<std::size_t>(2 + ((j - 2) % n + n) % n)];
+  }
 
   // p(2), p(3), ..., p(n-1), p(0), p(1): the chord of p(i) joins p(i-2) and p(i+2).
   for (int64 k = 0; k < n; ++k) {
-    const int64 i = k + 2 < n ? k + 2 : (k + 2) % n;
-    const lti::point& here = at(i);
-    const int64 dx = int64{at(i + 2).x} - at(i - 2).x;
-    const int64 dy = int64{at(i + 2).y} - at(i - 2).y;
+    int64 i = k + 2;
+    if (i >= n) i = i % n;
+    const lti::point* const at = &ring[static_cast<std::size_t>(i)];  // at[2] is p(i)
+    const lti::point& here = at[2];
+    const int64 dx = int64{at[4].x} - at[0].x;
+    const int64 dy = int64{at[4].y} - at[0].y;
     const int64 larger = std::max(std::llabs(dx), std::llabs(dy));
+    const std::size_t cell = grid.index(here.x, here.y);
 
     int width = 1;  // a point whose chord has no direction gets no ray
     if (larger != 0) {
       const int ux = quantised(dx, larger);
       const int uy = quantised(dy, larger);
-      width = rayWidth(grid, maxX, maxY, here, -uy, ux);  // the chord's direction turned by a quarter turn
+      width = rayWidth(grid, maxX, maxY, here, cell, -uy, ux);  // the chord's direction turned by a quarter turn
     }
-    grid.setWidth(here, width);  // a later visit of the same pixel overwrites
+    grid.storeWidth(cell, width);  // a later visit of the same pixel overwrites
     if (width > maxWidth) maxWidth = width;
   }
 }

@@ -94,17 +94,23 @@ bool isGap(const BorderRun& run, const SearchSettings& s) {
   return !run.narrow && run.length <= 3 && !(s.tailEndsBreakRuns && run.holdsTailEnd);
 }
 
+// One pass over the contour; the limb variant (tailEndsBreak) also checks every
+// point against the tail's ends.
+template <bool tailEndsBreak>
 RunRing buildRuns(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s) {
   RunRing runs;
   BorderRun current;
   bool open = false;
+  const WidthGrid::Reader widths = grid.reader();
+  const int threshold = s.widthThreshold;
+  const lti::point tailStart = s.tailStart, tailEnd = s.tailEnd;
   for (const lti::point& p : contour) {
-    const bool isTailEnd = s.tailEndsBreakRuns && (p == s.tailStart || p == s.tailEnd);
-    const bool narrow = !isTailEnd && grid.widthAt(p) <= s.widthThreshold;
+    const bool isTailEnd = tailEndsBreak && (p == tailStart || p == tailEnd);
+    const bool narrow = !isTailEnd && widths.widthAt(p) <= threshold;
     if (open && narrow == current.narrow) {
       ++current.length;
       current.endPoint = p;
-      current.holdsTailEnd = current.holdsTailEnd || isTailEnd;
+      if (isTailEnd) current.holdsTailEnd = true;
       continue;
     }
     if (open) runs.append(current);
@@ -113,6 +119,10 @@ RunRing buildRuns(const lti::borderPoints& contour, const WidthGrid& grid, const
   }
   if (open) runs.append(current);
   return runs;
+}
+
+RunRing buildRuns(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s) {
+  return s.tailEndsBreakRuns ? buildRuns<true>(contour, grid, s) : buildRuns<false>(contour, grid, s);
 }
 
 // When the first and last runs agree, the run across the contour's wrap is one

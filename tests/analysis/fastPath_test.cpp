@@ -161,6 +161,9 @@ TEST(FastPath, AReusedFrameAnalyzerGivesAFreshRecordsResults) {
     ASSERT_TRUE(a.border->equals(*plain.border)) << round;
     ASSERT_TRUE(a.bodyBorder->equals(*plain.bodyBorder)) << round;
     ASSERT_TRUE(a.tailBorder->equals(*plain.tailBorder)) << round;
+    for (const point& p : *plain.border) {
+      ASSERT_EQ(a.widthGrid->widthAt(p), plain.widthGrid->widthAt(p)) << round << " at " << p.x << "," << p.y;
+    }
     lti::areaPoints body;
     for (const auto& r : analyzer.bodyRuns()) {
       for (int x = r.first; x <= r.last; ++x) body.pushBack(point(x, r.y));
