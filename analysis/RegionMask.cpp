@@ -5,7 +5,7 @@
 
 namespace tressel {
 
-void RegionMask::fill(const lti::borderPoints& contour) { lti::contourFillRuns(contour, runs_, marks_, rowStarts_); }
+void RegionMask::fill(const lti::borderPoints& contour) { lti::contourFillRuns(contour, runs_, scratch_); }
 
 PointSums RegionMask::sums() const {
   PointSums sums;

@@ -21,8 +21,7 @@ class RegionMask {
   // Frees the storage; clear() keeps it for the next fill.
   void release() {
     runs_ = std::vector<Run>();
-    marks_ = std::vector<lti::rowMark>();
-    rowStarts_ = std::vector<std::int64_t>();
+    scratch_ = lti::fillScratch();
   }
   void clear() { runs_.clear(); }
 
@@ -34,8 +33,7 @@ class RegionMask {
 
  private:
   std::vector<Run> runs_;
-  std::vector<lti::rowMark> marks_;
-  std::vector<std::int64_t> rowStarts_;
+  lti::fillScratch scratch_;
 };
 
 }  // namespace tressel

@@ -115,104 +115,167 @@ void drawContour(const tpointList<int>& contour, pixelShift shift, channel8& mas
   fillBetweenMarks(mask);
 }
 
-void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, std::vector<rowMark>& marks,
-                     std::vector<std::int64_t>& rowStarts) {
+namespace {
+
+// A mark as one sortable word: the column within the box above the mark's
+// four bits, so that ordering the words orders a row's marks by column. The
+// box is at most 2^28 cells wide.
+constexpr int markBits = 4;
+constexpr std::uint32_t markMask = (1u << markBits) - 1;
+
+// The marks of one row in column order: by insertion while few (a contour
+// crosses most rows in a step or two), with std::sort when a contour runs
+// along the row or folds back and forth on it, so that no row costs more than
+// n log n.
+void sortRow(std::uint32_t* first, std::uint32_t* last) {
+  if (last - first > 16) {
+    std::sort(first, last);
+    return;
+  }
+  for (std::uint32_t* i = first + 1; i < last; ++i) {
+    const std::uint32_t v = *i;
+    std::uint32_t* j = i;
+    for (; j > first && v < j[-1]; --j) *j = j[-1];
+    *j = v;
+  }
+}
+
+// fillBetweenMarks on one row of the box (columns 0 to width - 1, shifted
+// by minX), its marks in column order; marks of one column are joined, as the
+// raster's |= joins them. A pixel is non-zero when marked or filled.
+void fillRow(int y, const std::uint32_t* mark, const std::uint32_t* end, int minX, std::uint32_t width,
+             std::vector<rowRun>& runs) {
+  const std::size_t rowFirstRun = runs.size();
+  bool open = false;
+  std::uint32_t first = 0;
+  std::uint32_t last = 0;
+  auto push = [&]() {
+    runs.push_back(rowRun{y, static_cast<int>(minX + std::int64_t{first}), static_cast<int>(minX + std::int64_t{last})});
+  };
+  // Pixels from..to become non-zero; `from` never lies left of the last call's.
+  auto add = [&](std::uint32_t from, std::uint32_t to) {
+    if (open && last + 1 >= from) {
+      last = std::max(last, to);
+      return;
+    }
+    if (open) push();
+    open = true;
+    first = from;
+    last = to;
+  };
+  bool inside = false;
+  bool firstMark = true;
+  std::uint32_t x = 0;  // the first pixel after the last mark
+  while (mark < end) {
+    const std::uint32_t at = *mark >> markBits;
+    unsigned c = *mark & markMask;
+    for (++mark; mark < end && (*mark >> markBits) == at; ++mark) c |= *mark & markMask;
+    if (firstMark && (c & spanEnd) && !(c & spanStart)) {
+      // An end mark before any start mark closes a span that began at the
+      // row's left edge: everything up to it, the earlier marks included.
+      runs.resize(rowFirstRun);
+      open = true;
+      first = 0;
+      last = at;
+    } else {
+      add(inside ? x : at, at);
+    }
+    if (c & (spanStart | spanEnd)) {
+      firstMark = false;
+      inside = (c & spanEnd) == 0;
+    }
+    x = at + 1;
+  }
+  if (inside && x < width) add(x, width - 1);
+  if (open) push();
+}
+
+}  // namespace
+
+void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, fillScratch& s) {
   runs.clear();
   if (contour.empty()) return;
-  const box b = contour.boundingBox();
+  // The points without repeats (a repeated point would be a step without a
+  // direction), and their box.
+  if (s.points.size() < static_cast<std::size_t>(contour.size())) s.points.resize(static_cast<std::size_t>(contour.size()));
+  point* const points = s.points.data();
+  points[0] = contour.front();
+  std::size_t n = 1;
+  box b{points[0].x, points[0].y, points[0].x, points[0].y};
+  for (const point& p : contour) {
+    b.minX = std::min(b.minX, p.x);
+    b.maxX = std::max(b.maxX, p.x);
+    b.minY = std::min(b.minY, p.y);
+    b.maxY = std::max(b.maxY, p.y);
+    if (points[n - 1] != p) points[n++] = p;
+  }
+  if (n > 1 && points[n - 1] == points[0]) --n;  // the one before it differs from it
   const std::int64_t width = std::int64_t{b.maxX} - b.minX + 1;
   const std::int64_t height = std::int64_t{b.maxY} - b.minY + 1;
   if (checkedCellCount(height, width) <= 0) return;  // as frameRaster: no storage, nothing drawn
-  const std::vector<wide> points = distinctSteps(contour, shiftToOrigin(b));
-  const std::size_t n = points.size();
 
-  // The marks, as drawContour sets them (pixels with a zero mark stay zero).
-  std::vector<rowMark> unsorted;
-  unsorted.reserve(n);
+  // The marks as drawContour sets them (a zero mark leaves its pixel zero;
+  // fewer than four points are drawn as points), counted by row where the box
+  // has not many more rows than the contour has points (always so when they
+  // are 8-neighbours).
+  const bool countByRow = height <= 2 * static_cast<std::int64_t>(n) + 64;
+  if (s.marks.size() < n) s.marks.resize(n);
+  if (s.markRows.size() < n) s.markRows.resize(n);
+  std::vector<std::uint32_t>& rowEnds = s.rowEnds;
+  rowEnds.assign(countByRow ? static_cast<std::size_t>(height) + 1 : 0, 0);
+  std::size_t count = 0;
+  auto keep = [&](const point& p, unsigned bits) {
+    const auto row = static_cast<std::uint32_t>(std::int64_t{p.y} - b.minY);
+    s.markRows[count] = row;
+    s.marks[count++] = static_cast<std::uint32_t>((std::int64_t{p.x} - b.minX) << markBits) | bits;
+    if (countByRow) ++rowEnds[row + 1];
+  };
+  auto code = [](const point& from, const point& to) {
+    return directionCode(std::int64_t{to.x} - from.x, std::int64_t{to.y} - from.y);
+  };
   if (n < 4) {
-    for (const wide& p : points) unsorted.push_back(rowMark{p.y, p.x, 255});
+    for (std::size_t i = 0; i < n; ++i) keep(points[i], markMask);
   } else {
+    int arriving = code(points[n - 1], points[0]);
     for (std::size_t i = 0; i < n; ++i) {
-      const wide& before = points[i == 0 ? n - 1 : i - 1];
-      const wide& here = points[i];
-      const wide& after = points[i + 1 == n ? 0 : i + 1];
-      const int arriving = directionCode(here.x - before.x, here.y - before.y);
-      const int leaving = directionCode(after.x - here.x, after.y - here.y);
-      const unsigned char bits = cornerMarks[arriving][leaving];
-      if (bits != 0) unsorted.push_back(rowMark{here.y, here.x, bits});
+      const int leaving = code(points[i], points[i + 1 == n ? 0 : i + 1]);
+      const unsigned bits = cornerMarks[arriving][leaving];
+      if (bits != 0) keep(points[i], bits);
+      arriving = leaving;
     }
   }
 
-  // Into rows (a counting sort), then by column within each row; marks of one
-  // pixel are joined as the raster's |= joins them.
-  rowStarts.assign(static_cast<std::size_t>(height) + 1, 0);
-  for (const rowMark& m : unsorted) ++rowStarts[static_cast<std::size_t>(m.y) + 1];
-  for (std::size_t r = 1; r < rowStarts.size(); ++r) rowStarts[r] += rowStarts[r - 1];
-  marks.resize(unsorted.size());
-  {
-    std::vector<std::int64_t> next(rowStarts.begin(), rowStarts.end() - 1);
-    for (const rowMark& m : unsorted) marks[static_cast<std::size_t>(next[static_cast<std::size_t>(m.y)]++)] = m;
+  if (s.byRow.size() < count) s.byRow.resize(count);
+  std::uint32_t* const byRow = s.byRow.data();
+  if (!countByRow) {
+    // Few points far apart: the marks sorted by row and column at once.
+    std::vector<std::uint64_t>& keys = s.rowsAndMarks;
+    keys.resize(count);
+    for (std::size_t i = 0; i < count; ++i) keys[i] = std::uint64_t{s.markRows[i]} << 32 | s.marks[i];
+    std::sort(keys.begin(), keys.end());
+    for (std::size_t first = 0; first < count;) {
+      const std::uint64_t row = keys[first] >> 32;
+      std::size_t last = first;
+      for (; last < count && keys[last] >> 32 == row; ++last) byRow[last] = static_cast<std::uint32_t>(keys[last]);
+      fillRow(static_cast<int>(b.minY + static_cast<std::int64_t>(row)), byRow + first, byRow + last, b.minX,
+              static_cast<std::uint32_t>(width), runs);
+      first = last;
+    }
+    return;
   }
-  const int minX = b.minX;
-  const int minY = b.minY;
-  std::size_t rowBegin = 0;
-  while (rowBegin < marks.size()) {
-    const std::int64_t y = marks[rowBegin].y;
-    const std::size_t rowEnd = static_cast<std::size_t>(rowStarts[static_cast<std::size_t>(y) + 1]);
-    // By column: an insertion sort for the few marks of a usual row, a full
-    // sort for a contour that folds back and forth along one row (marks of
-    // one column are joined below, so their order does not matter).
-    if (rowEnd - rowBegin > 32) {
-      std::sort(marks.begin() + static_cast<std::ptrdiff_t>(rowBegin), marks.begin() + static_cast<std::ptrdiff_t>(rowEnd),
-                [](const rowMark& a, const rowMark& b) { return a.x < b.x; });
-    }
-    for (std::size_t i = rowBegin + 1; i < rowEnd; ++i) {
-      const rowMark m = marks[i];
-      std::size_t j = i;
-      while (j > rowBegin && marks[j - 1].x > m.x) {
-        marks[j] = marks[j - 1];
-        --j;
-      }
-      marks[j] = m;
-    }
-    // fillBetweenMarks on this row: a pixel is non-zero when marked or filled.
-    const std::size_t rowFirstRun = runs.size();
-    const int row = static_cast<int>(minY + y);
-    auto add = [&](std::int64_t first, std::int64_t last) {
-      const int f = static_cast<int>(minX + first);
-      const int l = static_cast<int>(minX + last);
-      if (runs.size() > rowFirstRun && std::int64_t{runs.back().last} + 1 >= f) {
-        if (l > runs.back().last) runs.back().last = l;
-      } else {
-        runs.push_back(rowRun{row, f, l});
-      }
-    };
-    bool inside = false;
-    bool firstMark = true;
-    std::int64_t x = 0;
-    std::size_t i = rowBegin;
-    while (i < rowEnd) {
-      const std::int64_t at = marks[i].x;
-      unsigned char c = 0;
-      for (; i < rowEnd && marks[i].x == at; ++i) c = static_cast<unsigned char>(c | marks[i].bits);
-      if (inside && at > x) add(x, at - 1);
-      if (c & spanStart) {
-        inside = true;
-        firstMark = false;
-      }
-      if (c & spanEnd) {
-        inside = false;
-        if (firstMark) {
-          // Everything before this mark, the earlier marks included.
-          runs.resize(rowFirstRun);
-          if (at > 0) add(0, at - 1);
-          firstMark = false;
-        }
-      }
-      add(at, at);
-      x = at + 1;
-    }
-    if (inside && x < width) add(x, width - 1);
+
+  // Into rows (a counting sort); row r's marks then end at rowEnds[r].
+  for (std::size_t r = 1; r < rowEnds.size(); ++r) rowEnds[r] += rowEnds[r - 1];
+  // Taken from the walk's end: a clockwise walk meets a row on its right side
+  // first, so in reverse most rows come out already in column order.
+  for (std::size_t i = count; i-- > 0;) byRow[rowEnds[s.markRows[i]]++] = s.marks[i];
+  std::uint32_t rowBegin = 0;
+  for (std::size_t r = 0; r + 1 < rowEnds.size(); ++r) {
+    const std::uint32_t rowEnd = rowEnds[r];
+    if (rowEnd == rowBegin) continue;
+    sortRow(byRow + rowBegin, byRow + rowEnd);
+    fillRow(static_cast<int>(b.minY + static_cast<std::int64_t>(r)), byRow + rowBegin, byRow + rowEnd, b.minX,
+            static_cast<std::uint32_t>(width), runs);
     rowBegin = rowEnd;
   }
 }

@@ -20,21 +20,27 @@ struct rowRun {
   int last;
 };
 
-// A corner mark of a contour pixel, sorted into rows by contourFillRuns.
-struct rowMark {
-  std::int64_t y;
-  std::int64_t x;
-  unsigned char bits;
+// Scratch space of contourFillRuns, kept by a caller that fills often so that
+// its buffers are reused. What it holds between calls means nothing.
+struct fillScratch {
+  std::vector<point> points;
+  std::vector<std::uint32_t> marks;
+  std::vector<std::uint32_t> markRows;
+  std::vector<std::uint32_t> rowEnds;
+  std::vector<std::uint32_t> byRow;
+  std::vector<std::uint64_t> rowsAndMarks;
 };
 
 // The non-zero pixels of the raster that fillContour would make of the
 // contour (its bounding box, corners marked, the inside filled between the
 // marks), as runs in scan order, without the raster: the work grows with the
-// contour, not with its box. `marks` and `rowStarts` are scratch space,
-// reused by a caller that keeps them. Raises allocException where
-// fillContour would (a box beyond the raster size bound).
-void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, std::vector<rowMark>& marks,
-                     std::vector<std::int64_t>& rowStarts);
+// contour, not with its box. Raises allocException where fillContour would (a
+// box beyond the raster size bound).
+//
+//   lti::fillScratch scratch;
+//   std::vector<lti::rowRun> runs;
+//   lti::contourFillRuns(contour, runs, scratch);  // runs[i].y, .first, .last
+void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, fillScratch& scratch);
 
 class borderPoints : public tpointList<int> {
  public:

@@ -1,0 +1,179 @@
+// The conversions that work from a contour's or a region's runs without a
+// raster of the box give exactly what the raster conversions give.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <functional>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "pointLists.h"
+#include "support/borderPoints.h"
+#include "support/exception.h"
+#include "support/ioPoints.h"
+#include "support/rasterFrame.h"
+
+namespace {
+
+using lti::point;
+using testing_lists::listOf;
+using testing_lists::Points;
+
+// Runs as (row, first, last), comparable and printable.
+using Runs = std::vector<std::array<int, 3>>;
+
+Runs flat(const std::vector<lti::rowRun>& runs) {
+  Runs out;
+  for (const lti::rowRun& r : runs) out.push_back({r.y, r.first, r.last});
+  return out;
+}
+
+Runs runsOfRaster(const lti::channel8& mask, const lti::box& b) {
+  Runs runs;
+  if (!mask.hasStorage()) return runs;
+  for (int y = 0; y < mask.rows(); ++y) {
+    for (int x = 0; x < mask.columns(); ++x) {
+      if (mask.at(y, x) == 0) continue;
+      const int first = x;
+      while (x + 1 < mask.columns() && mask.at(y, x + 1) != 0) ++x;
+      runs.push_back({b.minY + y, b.minX + first, b.minX + x});
+    }
+  }
+  return runs;
+}
+
+// The contour of random pixels in a small box: thin parts, diagonal joints,
+// holes and inlets, as the tracer leaves them.
+Points tracedContour(std::mt19937& random, int at) {
+  const int size = 3 + static_cast<int>(random() % 24);
+  const double density = 0.3 + 0.6 * (random() % 100) / 100.0;
+  Points spans;
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
+      if ((random() % 1000) / 1000.0 >= density) continue;
+      const int first = x;
+      while (x + 1 < size && (random() % 1000) / 1000.0 < density) ++x;
+      spans.emplace_back(at + first, at + y);
+      spans.emplace_back(at + x, at + y);
+    }
+  }
+  lti::borderPoints contour;
+  contour.buildFromIo(listOf<lti::ioPoints>(spans));
+  return Points(contour.begin(), contour.end());
+}
+
+// A closed walk of random 8-neighbour steps: it crosses itself, turns back,
+// and runs along rows both ways.
+Points randomWalk(std::mt19937& random, int at) {
+  Points walk = {point(at, at)};
+  const int steps = 2 + static_cast<int>(random() % 60);
+  for (int i = 0; i < steps; ++i) {
+    point p = walk.back();
+    p.x += static_cast<int>(random() % 3) - 1;
+    p.y += static_cast<int>(random() % 5 == 0 ? random() % 3 : 1) - 1;
+    walk.push_back(p);
+  }
+  return walk;
+}
+
+// Any points: jumps, repeats, fewer than four.
+Points anyPoints(std::mt19937& random, int at) {
+  Points points;
+  const int n = 1 + static_cast<int>(random() % 12);
+  for (int i = 0; i < n; ++i) {
+    if (!points.empty() && random() % 4 == 0) {
+      points.push_back(points[random() % points.size()]);
+    } else {
+      points.emplace_back(at + static_cast<int>(random() % 9), at + static_cast<int>(random() % 9));
+    }
+  }
+  return points;
+}
+
+// A few points far apart in rows, some on the same row.
+Points sparseRows(std::mt19937& random, int at) {
+  Points points = anyPoints(random, at);
+  for (point& p : points) p.y = at + (p.y - at) * 700;
+  return points;
+}
+
+// Back and forth along one row, many times, with a few steps off it.
+Points foldingRow(std::mt19937& random, int at) {
+  Points points;
+  const int folds = 20 + static_cast<int>(random() % 40);
+  for (int f = 0; f < folds; ++f) {
+    const int length = 1 + static_cast<int>(random() % 30);
+    for (int i = 0; i < length; ++i) points.emplace_back(at + (f % 2 == 0 ? i : length - i), at);
+    if (random() % 3 == 0) points.emplace_back(at + length / 2, at + 1);
+  }
+  return points;
+}
+
+TEST(RunsWithoutRaster, FillOfAContourIsTheRastersFill) {
+  constexpr int top = std::numeric_limits<int>::max() - 70 * 700, bottom = std::numeric_limits<int>::min() + 100;
+  struct Family {
+    const char* name;
+    std::function<Points(std::mt19937&, int)> make;
+  };
+  const Family families[] = {
+      {"traced contours", tracedContour},
+      {"random walks", randomWalk},
+      {"any points", anyPoints},
+      {"few points far apart in rows", sparseRows},
+      {"a row walked back and forth", foldingRow},
+  };
+  std::mt19937 random(77);
+  lti::fillScratch scratch;  // one for every call, as a caller that fills often keeps it
+  for (const Family& f : families) {
+    for (int round = 0; round < 400; ++round) {
+      const int at = round % 5 == 0 ? top : round % 5 == 1 ? bottom : -50 + static_cast<int>(random() % 100);
+      const Points points = f.make(random, at);
+      const lti::borderPoints contour = listOf<lti::borderPoints>(points);
+      lti::channel8 mask;
+      const lti::box b = lti::fillContour(contour, mask);
+      std::vector<lti::rowRun> runs = {lti::rowRun{1, 2, 3}};
+      lti::contourFillRuns(contour, runs, scratch);
+      ASSERT_EQ(flat(runs), runsOfRaster(mask, b)) << f.name << ", round " << round;
+    }
+  }
+}
+
+TEST(RunsWithoutRaster, FillRaisesWhereTheRasterWould) {
+  struct Case {
+    const char* name;
+    Points contour;
+    bool raises;
+  };
+  constexpr int kMax = std::numeric_limits<int>::max(), kMin = std::numeric_limits<int>::min();
+  const Case cases[] = {
+      {"empty", {}, false},
+      {"wider than the int32 range", {{kMin, 0}, {kMax, 0}}, true},
+      {"more cells than the bound", {{0, 0}, {20000, 20000}}, true},
+      {"a tall box of few points", {{0, 0}, {0, 100000}, {1, 100000}, {7, 3}, {1, 50000}}, false},
+  };
+  for (const Case& c : cases) {
+    const lti::borderPoints contour = listOf<lti::borderPoints>(c.contour);
+    lti::fillScratch scratch;
+    std::vector<lti::rowRun> runs;
+    bool rasterRaises = false, runsRaise = false;
+    lti::channel8 mask;
+    try {
+      lti::fillContour(contour, mask);
+    } catch (const lti::allocException&) {
+      rasterRaises = true;
+    }
+    try {
+      lti::contourFillRuns(contour, runs, scratch);
+    } catch (const lti::allocException&) {
+      runsRaise = true;
+    }
+    EXPECT_EQ(rasterRaises, c.raises) << c.name;
+    EXPECT_EQ(runsRaise, c.raises) << c.name;
+    if (!c.raises) {
+      EXPECT_EQ(flat(runs), runsOfRaster(mask, contour.empty() ? lti::box{} : contour.boundingBox())) << c.name;
+    }
+  }
+}
+
+}  // namespace
