@@ -13,6 +13,7 @@ void WidthGrid::build(int minX, int minY, int maxX, int maxY) {
   const std::int64_t rows = std::int64_t{maxY} - minY + 1;
   const std::int64_t cells = lti::checkedCellCount(rows, columns);
   clearMarked();
+  setFrame(0);
   columns_ = 0;
   rows_ = 0;
   stride_ = 0;
@@ -36,6 +37,20 @@ void WidthGrid::build(int minX, int minY, int maxX, int maxY) {
   columns_ = cells > 0 ? static_cast<int>(columns) : 0;
   rows_ = cells > 0 ? static_cast<int>(rows) : 0;
   stride_ = cells > 0 ? static_cast<std::ptrdiff_t>(columns) + 2 : 0;
+  setFrame(outside);
+}
+
+// The cells around the box, in the current geometry.
+void WidthGrid::setFrame(std::uint8_t value) {
+  if (!flags_ || rows_ == 0) return;
+  const std::size_t stride = static_cast<std::size_t>(stride_);
+  std::uint8_t* f = flags_.get();
+  std::memset(f, value, stride);
+  std::memset(f + (static_cast<std::size_t>(rows_) + 1) * stride, value, stride);
+  for (std::size_t row = 1; row <= static_cast<std::size_t>(rows_); ++row) {
+    f[row * stride] = value;
+    f[row * stride + stride - 1] = value;
+  }
 }
 
 void WidthGrid::markAreaRun(std::int64_t y, std::int64_t first, std::int64_t last) {
@@ -61,7 +76,7 @@ void WidthGrid::clearMarked() {
 }
 
 void WidthGrid::release() {
-  flags_.reset();
+  flags_.reset();  // the frame goes with it
   widths_.reset();
   marked_ = std::vector<Extent>();
   capacity_ = 0;

@@ -5,9 +5,9 @@
 // on-contour flag is set (every contour pixel gets a width), so that plane
 // needs no initialisation.
 //
-// The flags plane has a frame of one cell around the box whose cells are
-// never set: a ray stepping out of the box meets an empty cell there, so it
-// needs no bounds test per step. A grid built again keeps its storage and
+// The flags plane has a frame of one cell around the box, flagged outside:
+// a ray stepping out of the box meets such a cell, neither in the area nor on
+// the contour, so it needs no bounds test per step. A grid built again keeps its storage and
 // clears only the cells the last build marked (their extent per row), not
 // the whole box.
 //
@@ -33,6 +33,7 @@ class WidthGrid {
  public:
   static constexpr std::uint8_t onBorder = 1;
   static constexpr std::uint8_t inArea = 2;
+  static constexpr std::uint8_t outside = 4;  // the frame around the box
 
   // Covers (minX, minY) to (maxX, maxY) with every cell off the contour, out of
   // the area and unmeasured. Raises lti::allocException beyond the raster
@@ -110,6 +111,7 @@ class WidthGrid {
     for (int x = from; x <= to; ++x) *f++ |= flag;
   }
   void clearMarked();
+  void setFrame(std::uint8_t value);
 
   int minX_ = 0;
   int minY_ = 0;
@@ -117,7 +119,7 @@ class WidthGrid {
   int rows_ = 0;
   std::ptrdiff_t stride_ = 0;
   std::size_t capacity_ = 0;
-  std::unique_ptr<std::uint8_t[]> flags_;  // all zero but the cells in marked_
+  std::unique_ptr<std::uint8_t[]> flags_;  // all zero but the cells in marked_ and the frame
   std::unique_ptr<std::int32_t[]> widths_;
   std::vector<Extent> marked_;  // per row of the box
 };

@@ -4,7 +4,6 @@
 // maxWidth.
 #include <algorithm>
 #include <cstdlib>
-#include <limits>
 #include <vector>
 
 #include "analysis/CTailAnalyzer.h"
@@ -23,16 +22,9 @@ int quantised(int64 component, int64 larger) {
   return std::llabs(component) >= larger - larger / 2 ? sign(component) : 0;
 }
 
-// Steps from `from` in direction `step` (-1, 0, 1) before leaving [low, high].
-int64 stepsInside(int64 from, int step, int64 low, int64 high) {
-  if (step > 0) return high - from;
-  if (step < 0) return from - low;
-  return std::numeric_limits<int64>::max();  // never leaves along this axis
-}
-
 // The first cell after `cell`, stepping by `offset`, that is not interior (in
 // the area, off the contour), as its number of steps from `cell`. The grid's
-// empty frame ends every walk.
+// frame ends every walk.
 int64 interiorSteps(const std::uint8_t* cell, std::ptrdiff_t offset) {
   const std::ptrdiff_t two = 2 * offset, three = 3 * offset, four = 4 * offset;
   for (int64 k = 0;; k += 4, cell += four) {
@@ -43,22 +35,21 @@ int64 interiorSteps(const std::uint8_t* cell, std::ptrdiff_t offset) {
   }
 }
 
-// The width at one contour point. The ray starts at the point; a step that
-// leaves the box, or a first step that misses the area, reverses it, and after
-// two reversals the width is 1. Once the ray has entered the area (on any
-// attempt), it ends at the first pixel that is on the contour or off the area.
-int rayWidth(const WidthGrid& grid, int64 maxX, int64 maxY, const lti::point& from, std::size_t cell, int sx,
-             int sy) {
-  const std::uint8_t* start = grid.flags() + cell;
+// The width at one contour point, whose cell is `start`. The ray starts at the
+// point; a step that leaves the box, or a first step that misses the area,
+// reverses it, and after two reversals the width is 1. Once the ray has
+// entered the area (on any attempt), it ends at the first pixel that is on the
+// contour or off the area. A step out of the box lands on the grid's frame,
+// which is not in the area.
+int rayWidth(const std::uint8_t* start, std::ptrdiff_t stride, int sx, int sy) {
   int reversals = 0;
   bool entered = false;
   for (;;) {
     if (reversals > 1) return 1;
-    const int64 steps = std::min(stepsInside(from.x, sx, grid.minX(), maxX), stepsInside(from.y, sy, grid.minY(), maxY));
-    const std::ptrdiff_t offset = sy * grid.stride() + sx;
+    const std::ptrdiff_t offset = sy * stride + sx;
     const std::uint8_t* at = start;
     int64 k = 0;  // steps taken
-    if (!entered && steps >= 1) {
+    if (!entered) {
       // The first step of a ray that has not yet entered the area decides
       // whether the normal points into the region at all.
       at += offset;
@@ -72,8 +63,11 @@ int rayWidth(const WidthGrid& grid, int64 maxX, int64 maxY, const lti::point& fr
     if (entered) {
       // Interior cells are exactly "in the area, not on the contour"; the ray
       // ends at the first cell that is anything else, if that lies in the box.
-      k += interiorSteps(at, offset);
-      if (k <= steps) return static_cast<int>(truncatedLength(k * k * (sx * sx + sy * sy)));
+      const int64 more = interiorSteps(at, offset);
+      k += more;
+      if (!(at[more * offset] & WidthGrid::outside)) {
+        return static_cast<int>(truncatedLength(k * k * (sx * sx + sy * sy)));
+      }
     }
     // The ray missed the area or ran out of the box: try the other way.
     sx = -sx;
@@ -122,7 +116,7 @@ void CTailAnalyzer::measureWidths() {
     if (larger != 0) {
       const int ux = quantised(dx, larger);
       const int uy = quantised(dy, larger);
-      width = rayWidth(grid, maxX, maxY, here, cell, -uy, ux);  // the chord's direction turned by a quarter turn
+      width = rayWidth(grid.flags() + cell, grid.stride(), -uy, ux);  // the chord's direction turned by a quarter turn
     }
     grid.storeWidth(cell, width);  // a later visit of the same pixel overwrites
     if (width > maxWidth) maxWidth = width;

@@ -95,29 +95,41 @@ bool isGap(const BorderRun& run, const SearchSettings& s) {
 }
 
 // One pass over the contour; the limb variant (tailEndsBreak) also checks every
-// point against the tail's ends.
+// point against the tail's ends. The open run is kept in locals, written out
+// when it closes.
 template <bool tailEndsBreak>
 RunRing buildRuns(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s) {
   RunRing runs;
-  BorderRun current;
-  bool open = false;
+  auto it = contour.begin();
+  const auto end = contour.end();
+  if (it == end) return runs;
   const WidthGrid::Reader widths = grid.reader();
   const int threshold = s.widthThreshold;
   const lti::point tailStart = s.tailStart, tailEnd = s.tailEnd;
-  for (const lti::point& p : contour) {
-    const bool isTailEnd = tailEndsBreak && (p == tailStart || p == tailEnd);
-    const bool narrow = !isTailEnd && widths.widthAt(p) <= threshold;
-    if (open && narrow == current.narrow) {
-      ++current.length;
-      current.endPoint = p;
-      if (isTailEnd) current.holdsTailEnd = true;
+  auto isTailEnd = [&](const lti::point& p) { return tailEndsBreak && (p == tailStart || p == tailEnd); };
+
+  const lti::point* first = &*it;
+  const lti::point* last = first;
+  bool holdsTailEnd = isTailEnd(*first);
+  bool narrow = !holdsTailEnd && widths.widthAt(*first) <= threshold;
+  int length = 1;
+  for (++it; it != end; ++it) {
+    const lti::point& p = *it;
+    const bool tailEndHere = isTailEnd(p);
+    const bool narrowHere = !tailEndHere && widths.widthAt(p) <= threshold;
+    if (narrowHere == narrow) {
+      ++length;
+      last = &p;
+      holdsTailEnd = holdsTailEnd || tailEndHere;
       continue;
     }
-    if (open) runs.append(current);
-    current = BorderRun{p, p, 1, narrow, isTailEnd};
-    open = true;
+    runs.append(BorderRun{*first, *last, length, narrow, holdsTailEnd});
+    first = last = &p;
+    holdsTailEnd = tailEndHere;
+    narrow = narrowHere;
+    length = 1;
   }
-  if (open) runs.append(current);
+  runs.append(BorderRun{*first, *last, length, narrow, holdsTailEnd});
   return runs;
 }
 

@@ -103,6 +103,33 @@ TEST(Widths, DiagonalStepsCountTheirLength) {
   EXPECT_EQ(a.widthGrid->widthAt(point(5, 5)), 7) << "5 diagonal steps: trunc(5 * sqrt 2)";
 }
 
+// A ray that has entered the area and runs out of the box is reversed, as one
+// that missed the area: an area reaching the box's edge off the contour.
+TEST(Widths, ARayLeavingTheBoxIsReversed) {
+  struct Case {
+    const char* name;
+    int contourRow, firstAreaRow, lastRow;
+    int width;
+  };
+  const Case cases[] = {
+      {"out of the box below, then above at once: width 1", 0, 0, 5, 1},
+      {"out of the box below, then off the area above", 3, 1, 6, 3},
+  };
+  for (const Case& c : cases) {
+    tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
+    Points contour, area;
+    for (int x = 0; x <= 10; ++x) contour.emplace_back(x, c.contourRow);  // normals point down
+    for (int y = c.firstAreaRow; y <= c.lastRow; ++y) {
+      for (int x = 0; x <= 10; ++x) area.emplace_back(x, y);
+    }
+    a.border->assignFrom(listOf<lti::borderPoints>(contour));
+    a.area->assignFrom(listOf<lti::areaPoints>(area));
+    a.minX = 0, a.maxX = 10, a.minY = 0, a.maxY = c.lastRow;
+    a.measureWidths();
+    EXPECT_EQ(a.widthGrid->widthAt(point(5, c.contourRow)), c.width) << c.name;
+  }
+}
+
 TEST(Widths, EmptyBorderMeasuresNothing) {
   tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
   a.maxWidth = 99;
@@ -124,45 +151,73 @@ TEST(Widths, GridObeysTheRasterBound) {
   EXPECT_THROW(a.measureWidths(), lti::allocException);
 }
 
-// The fast path finds a ray's end on the interior's lines, the plain path by
-// stepping through the grid: every contour point must get the same width.
-// The masks have ragged and one-pixel-wide diagonal edges, where rays leave
-// the interior onto the contour, off the area, or diagonally between pixels.
+using testing_silhouettes::Mask;
+
+// Masks with ragged and one-pixel-wide diagonal edges, where rays leave the
+// interior onto the contour, off the area, or diagonally between pixels.
+struct Family {
+  const char* name;
+  Mask (*make)(std::mt19937&);
+};
+const Family maskFamilies[] = {
+    {"blobs with holes and notches",
+     [](std::mt19937& r) {
+       Mask m(60, 50);
+       std::uniform_real_distribution<double> u(0.0, 1.0);
+       m.fillEllipse(30, 25, 18 + 10 * u(r), 12 + 10 * u(r));
+       for (int i = 0; i < 2; ++i) m.fillEllipse(20 + 20 * u(r), 15 + 20 * u(r), 4 + 8 * u(r), 3 + 8 * u(r));
+       for (int i = 0; i < 80; ++i) m.set(static_cast<int>(r() % 60), static_cast<int>(r() % 50), false);
+       return m;
+     }},
+    {"thin diagonal and anti-diagonal bands",
+     [](std::mt19937& r) {
+       Mask m(70, 70);
+       std::uniform_real_distribution<double> u(0.0, 1.0);
+       m.fillEllipse(35, 35, 8 + 10 * u(r), 8 + 10 * u(r));
+       for (int i = 0; i < 4; ++i) {
+         const double sx = (i % 2) ? 1 : -1, sy = (i / 2) ? 1 : -1, half = 0.5 + 2 * u(r);
+         m.drawBand([&](double t) { return lti::tpoint<double>(35 + sx * t * 30, 35 + sy * t * 30); }, half, half, 70);
+       }
+       return m;
+     }},
+    {"a box with ragged sides",
+     [](std::mt19937& r) {
+       Mask m(60, 60);
+       for (int y = 5; y < 55; ++y) m.fillRect(5 + static_cast<int>(r() % 6), y, 50 + static_cast<int>(r() % 6), y);
+       return m;
+     }},
+};
+
+// The width at `from` as the ray walks it, one cell at a time with every
+// bound tested, on planes of the box built here from the border and area.
+int walkedWidth(const tressel::CTailAnalyzer& a, const point& from, int sx, int sy, bool& reversed) {
+  const int columns = a.maxX - a.minX + 1, rows = a.maxY - a.minY + 1;
+  std::vector<std::uint8_t> cells(static_cast<std::size_t>(columns) * rows, 0);
+  auto cell = [&](int x, int y) -> std::uint8_t& { return cells[(y - a.minY) * columns + (x - a.minX)]; };
+  for (const point& p : *a.border) cell(p.x, p.y) |= 1;
+  for (const point& p : *a.area) cell(p.x, p.y) |= 2;
+  bool entered = false;
+  for (int attempt = 0; attempt < 2; ++attempt, sx = -sx, sy = -sy, reversed = true) {
+    for (int k = 1;; ++k) {
+      const int x = from.x + k * sx, y = from.y + k * sy;
+      if (x < a.minX || x > a.maxX || y < a.minY || y > a.maxY) break;  // out of the box: reverse
+      const std::uint8_t c = cell(x, y);
+      if (!entered && k == 1) {
+        if (!(c & 2)) break;  // the normal points out of the area: reverse
+        entered = true;
+        if (c & 1) return 1;
+        continue;
+      }
+      if (c != 2) return static_cast<int>(std::sqrt(static_cast<double>(k * k * (sx * sx + sy * sy))));
+    }
+  }
+  return 1;
+}
+
+// The fast path marks the area from its runs, the plain path from its list:
+// every contour point must get the same width.
 TEST(Widths, FastPathMeasuresAsThePlainPath) {
-  using testing_silhouettes::Mask;
-  struct Family {
-    const char* name;
-    Mask (*make)(std::mt19937&);
-  };
-  const Family families[] = {
-      {"blobs with holes and notches",
-       [](std::mt19937& r) {
-         Mask m(60, 50);
-         std::uniform_real_distribution<double> u(0.0, 1.0);
-         m.fillEllipse(30, 25, 18 + 10 * u(r), 12 + 10 * u(r));
-         for (int i = 0; i < 2; ++i) m.fillEllipse(20 + 20 * u(r), 15 + 20 * u(r), 4 + 8 * u(r), 3 + 8 * u(r));
-         for (int i = 0; i < 80; ++i) m.set(static_cast<int>(r() % 60), static_cast<int>(r() % 50), false);
-         return m;
-       }},
-      {"thin diagonal and anti-diagonal bands",
-       [](std::mt19937& r) {
-         Mask m(70, 70);
-         std::uniform_real_distribution<double> u(0.0, 1.0);
-         m.fillEllipse(35, 35, 8 + 10 * u(r), 8 + 10 * u(r));
-         for (int i = 0; i < 4; ++i) {
-           const double sx = (i % 2) ? 1 : -1, sy = (i / 2) ? 1 : -1, half = 0.5 + 2 * u(r);
-           m.drawBand([&](double t) { return lti::tpoint<double>(35 + sx * t * 30, 35 + sy * t * 30); }, half, half, 70);
-         }
-         return m;
-       }},
-      {"a box with ragged sides",
-       [](std::mt19937& r) {
-         Mask m(60, 60);
-         for (int y = 5; y < 55; ++y) m.fillRect(5 + static_cast<int>(r() % 6), y, 50 + static_cast<int>(r() % 6), y);
-         return m;
-       }},
-  };
-  for (const Family& f : families) {
+  for (const Family& f : maskFamilies) {
     std::mt19937 random(17);
     int longRays = 0;
     for (int round = 0; round < 150; ++round) {
@@ -182,6 +237,51 @@ TEST(Widths, FastPathMeasuresAsThePlainPath) {
       ASSERT_EQ(fast.maxWidth, plain.maxWidth) << f.name << " " << round;
     }
     EXPECT_GT(longRays, 1000) << f.name << ": the rays cross the regions";
+  }
+}
+
+// The grid's rays (framed grid, no bounds tests, several cells a test) end
+// where a ray walked cell by cell ends, at every contour point, with the
+// normal taken from the chord as measureWidths takes it.
+TEST(Widths, RaysEndWhereACellByCellWalkEnds) {
+  for (const Family& f : maskFamilies) {
+    std::mt19937 random(29);
+    int reversed = 0;
+    for (int round = 0; round < 40; ++round) {
+      const auto s = testing_silhouettes::spansOf(f.make(random), 11, -4);
+      Points spans;
+      for (int i = 0; i < s.count(); ++i) spans.emplace_back(static_cast<int>(s.x[i]), static_cast<int>(s.y[i]));
+      tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
+      measure(a, spans);
+      if (round % 2 == 1) {  // walked the other way, every normal points out at first
+        Points other = pointsOf(*a.border);
+        std::reverse(other.begin(), other.end());
+        a.border->assignFrom(listOf<lti::borderPoints>(other));
+        a.measureWidths();
+      }
+      const Points contour = pointsOf(*a.border);
+      const int n = static_cast<int>(contour.size());
+      std::vector<int> expected(contour.size());
+      for (int i = 0; i < n; ++i) {
+        const point &before = contour[(i - 2 + 2 * n) % n], &after = contour[(i + 2) % n];
+        const int dx = after.x - before.x, dy = after.y - before.y;
+        const int larger = std::max(std::abs(dx), std::abs(dy));
+        auto quantised = [&](int c) { return 2 * std::abs(c) >= larger ? (c > 0) - (c < 0) : 0; };
+        bool turned = false;
+        expected[i] = larger == 0 ? 1 : walkedWidth(a, contour[i], -quantised(dy), quantised(dx), turned);
+        reversed += turned && expected[i] > 1;
+      }
+      for (int i = 0; i < n; ++i) {  // the last visit of a pixel holds its width
+        int lastVisit = i;
+        for (int step = 1; step < n; ++step) {
+          const int j = (i + step) % n;  // visits run p(2) ... p(n-1), p(0), p(1)
+          if (contour[j] == contour[i] && (j + n - 2) % n > (lastVisit + n - 2) % n) lastVisit = j;
+        }
+        ASSERT_EQ(a.widthGrid->widthAt(contour[i]), expected[lastVisit])
+            << f.name << " " << round << " at " << contour[i].x << "," << contour[i].y;
+      }
+    }
+    EXPECT_GT(reversed, 100) << f.name << ": rays measured after a reversal";
   }
 }
 
