@@ -396,12 +396,11 @@ class VideoSource : public FrameSource {
     if (p->flags & AV_PKT_FLAG_CORRUPT) truncatedPacket_ = true;
     // A picture before skipBefore_ that no other needs is not decoded, once
     // a seek has landed well and away from damage; H.264 and HEVC mark such
-    // pictures. Its frame is then missing, so the next one is numbered by
-    // the packets before it.
+    // pictures. Its frame is then missing, so the frames are numbered by
+    // the packets before them (place()).
     const bool skip = skipBefore_ != kNoTime && !firstAfterSeek_ && damageWindow_ == 0 && p->pts != AV_NOPTS_VALUE &&
                       p->pts < skipBefore_ && !(p->flags & AV_PKT_FLAG_KEY);
     decoder_->skip_frame = skip ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
-    if (skip) numberByPackets_ = true;
     if (damageWindow_ > 0) --damageWindow_;
     if (p->pts != AV_NOPTS_VALUE) {
       const auto later = std::upper_bound(sent_.begin(), sent_.end(), p->pts,
@@ -640,7 +639,8 @@ class VideoSource : public FrameSource {
   // Numbers a frame and queues it. The first frame after seekExact is
   // numbered by the packets before it, the others by counting on.
   void place(Decoded d) {
-    if (numberByPackets_ && d.timestamp != AV_NOPTS_VALUE) {
+    // While pictures may be skipped, every frame is numbered so.
+    if ((numberByPackets_ || skipBefore_ != kNoTime) && d.timestamp != AV_NOPTS_VALUE) {
       nextIndex_ = packetsBefore(d.timestamp);
       numberByPackets_ = false;
     }
