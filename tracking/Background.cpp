@@ -157,11 +157,12 @@ bool sampleInto(video::FrameSource& source, double start, double end, int count,
 
   // Few key frames: decode each sample exactly, reading on from the last one
   // when no key frame lies between them (a seek would decode the same frames
-  // again).
+  // again), and leaving undecoded what the sample does not need.
   double position = -1;  // time of the last frame read, -1 before the first
   for (double t : targets) {
     const bool keyBetween = std::any_of(keys.begin(), keys.end(), [&](double k) { return k > position && k <= t; });
     if (position < 0 || keyBetween) source.seekExact(t);
+    source.skipBefore(t);
     video::Frame frame;
     bool found = false;
     while (source.next(frame)) {

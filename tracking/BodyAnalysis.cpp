@@ -1,5 +1,7 @@
 #include "tracking/BodyAnalysis.h"
 
+#include "tracking/BodyEnds.h"
+
 #include <cmath>
 #include <limits>
 
@@ -8,30 +10,11 @@ namespace {
 
 Pixel pixelOf(const lti::point& p) { return Pixel{p.x, p.y}; }
 
-// Second moments of the body's pixels about its mean give its long axis; the
-// body contour's points that lie farthest along it, either way, are its ends.
-// The moments are summed pixel by pixel in scan order, as always, so that
-// every bit of the result stays the same.
+// The body's ends along its long axis (tracking/BodyEnds.h); of the two,
+// the one nearer the nose is end A.
 void findEnds(const std::vector<RegionMask::Run>& area, const lti::borderPoints& contour, FrameRecord& record) {
-  double sxx = 0, sxy = 0, syy = 0;
-  for (const RegionMask::Run& r : area) {
-    const double dy = r.y - record.centerSubY;
-    for (int x = r.first; x <= r.last; ++x) {
-      const double dx = x - record.centerSubX;
-      sxx += dx * dx;
-      sxy += dx * dy;
-      syy += dy * dy;
-    }
-  }
-  const double angle = 0.5 * std::atan2(2 * sxy, sxx - syy);
-  const double ux = std::cos(angle), uy = std::sin(angle);
-  double lowest = std::numeric_limits<double>::infinity(), highest = -lowest;
-  Pixel low, high;
-  for (const lti::point& p : contour) {
-    const double along = (p.x - record.centerSubX) * ux + (p.y - record.centerSubY) * uy;
-    if (along < lowest) lowest = along, low = pixelOf(p);
-    if (along > highest) highest = along, high = pixelOf(p);
-  }
+  const AxisEnds ends = axisEnds(area, contour, record.centerSubX, record.centerSubY);
+  const Pixel low = pixelOf(ends.low), high = pixelOf(ends.high);
   auto squared = [](Pixel a, Pixel b) {
     const double dx = a.x - b.x, dy = a.y - b.y;
     return dx * dx + dy * dy;

@@ -143,10 +143,12 @@ __attribute__((target("avx2"))) int compareWordsAvx2(const std::uint8_t* frame, 
 }
 #endif
 
-template <WordsCompare scaledWords, WordsCompare unitWords>
+template <WordsCompare scaledWords, WordsCompare unitWords, WordsCompare plainWords>
 void compareSpan(const std::uint8_t* f, const std::uint8_t* b, const std::uint8_t* a, int gain256, int threshold,
                  int y, int x0, int x1, std::vector<Run>& runs) {
-  const WordsCompare compareWords = gain256 == 256 ? unitWords : scaledWords;
+  // Beyond 32767 the kernels' 16-bit products can pass 2^15, which their
+  // pack would take as negative: such frames are compared pixel by pixel.
+  const WordsCompare compareWords = gain256 == 256 ? unitWords : gain256 < 32768 ? scaledWords : plainWords;
   const std::size_t before = runs.size();
   std::uint64_t bits[maxWords];
   int open = -1;
@@ -166,14 +168,16 @@ void compareSpan(const std::uint8_t* f, const std::uint8_t* b, const std::uint8_
   }
 }
 
+template <template <bool, bool, bool> class Kernel, bool dark, bool masked>
+SpanCompare kernelFor() {
+  return compareSpan<Kernel<dark, masked, false>::run, Kernel<dark, masked, true>::run,
+                     compareWordsScalar<dark, masked, false>>;
+}
+
 template <template <bool, bool, bool> class Kernel>
 SpanCompare choose(bool dark, bool masked) {
-  if (dark) {
-    return masked ? compareSpan<Kernel<true, true, false>::run, Kernel<true, true, true>::run>
-                  : compareSpan<Kernel<true, false, false>::run, Kernel<true, false, true>::run>;
-  }
-  return masked ? compareSpan<Kernel<false, true, false>::run, Kernel<false, true, true>::run>
-                : compareSpan<Kernel<false, false, false>::run, Kernel<false, false, true>::run>;
+  if (dark) return masked ? kernelFor<Kernel, true, true>() : kernelFor<Kernel, true, false>();
+  return masked ? kernelFor<Kernel, false, true>() : kernelFor<Kernel, false, false>();
 }
 
 template <bool dark, bool masked, bool unit>

@@ -91,6 +91,13 @@ class FrameSource {
   virtual void seekExact(double time) = 0;
   virtual void seekKey(double time) = 0;
 
+  // Says that no frame before `time` is wanted: a source may then leave
+  // undecoded the pictures before it that no later picture needs (a
+  // video's non-reference frames), and next() does not return those. The
+  // frames it does return are the same, with the same times and indices.
+  // A seek ends it. By default every frame is decoded.
+  virtual void skipBefore(double time) { (void)time; }
+
   // The times of the key frames the container's index lists, ascending;
   // empty when it lists none.
   virtual std::vector<double> keyframeTimes() const = 0;

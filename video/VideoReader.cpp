@@ -223,6 +223,7 @@ class VideoSource : public FrameSource {
     c->max_pixels = kMaxPicturePixels;
     c->pkt_timebase = timeBase_;
     check(avcodec_open2(c, decoder, nullptr), std::string("cannot open the ") + decoder->name + " decoder");
+    canSkip_ = c->codec_id == AV_CODEC_ID_H264 || c->codec_id == AV_CODEC_ID_HEVC;
     holdLimit_ = static_cast<std::size_t>(std::clamp(stream_->codecpar->video_delay, 0, 14)) + 2;
 
     const AVRational rate = av_guess_frame_rate(format, stream_, nullptr);
@@ -276,6 +277,12 @@ class VideoSource : public FrameSource {
     keyTarget_ = time;
   }
 
+  void skipBefore(double time) override {
+    const double ticks = std::floor(time * timeBase_.den / timeBase_.num + static_cast<double>(start_));
+    // A tick short of the time, against rounding.
+    if (canSkip_ && std::isfinite(ticks) && std::fabs(ticks) < 9e18) skipBefore_ = static_cast<std::int64_t>(ticks) - 1;
+  }
+
   std::vector<double> keyframeTimes() const override {
     if (!keyframesRead_) readKeyframes();
     return keyframes_;
@@ -288,6 +295,7 @@ class VideoSource : public FrameSource {
     std::int64_t timestamp;
     std::string error;
     std::string damage;  // what the decoder logged while decoding it
+    bool skippable = false;  // sent to be skipped if no later picture needs it
   };
 
   // A decoded picture waiting for its turn.
@@ -386,11 +394,18 @@ class VideoSource : public FrameSource {
       framesEnd_ = std::max(framesEnd_, seconds(lastPacketTime_) + duration);
     }
     if (p->flags & AV_PKT_FLAG_CORRUPT) truncatedPacket_ = true;
+    // A picture before skipBefore_ that no other needs is not decoded, once
+    // a seek has landed well and away from damage; H.264 and HEVC mark such
+    // pictures. Its frame is then missing, so the frames are numbered by
+    // the packets before them (place()).
+    const bool skip = skipBefore_ != kNoTime && !firstAfterSeek_ && damageWindow_ == 0 && p->pts != AV_NOPTS_VALUE &&
+                      p->pts < skipBefore_ && !(p->flags & AV_PKT_FLAG_KEY);
+    decoder_->skip_frame = skip ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
     if (damageWindow_ > 0) --damageWindow_;
     if (p->pts != AV_NOPTS_VALUE) {
       const auto later = std::upper_bound(sent_.begin(), sent_.end(), p->pts,
                                           [](std::int64_t t, const Sent& e) { return t < e.timestamp; });
-      sent_.insert(later, Sent{p->pts, "", ""});
+      sent_.insert(later, Sent{p->pts, "", "", skip});
       if (sent_.size() > kDamageWindow) {  // no decoder holds so many
         Sent oldest = std::move(sent_.front());
         sent_.pop_front();
@@ -613,7 +628,7 @@ class VideoSource : public FrameSource {
   }
 
   void noPicture(Sent e) {
-    if (e.error.empty() && damageWindow_ == 0) return;
+    if (e.error.empty() && (damageWindow_ == 0 || e.skippable)) return;
     if (e.error.empty()) e.error = "no picture decoded for it, near damaged data";
     if (exactTarget_) return;
     givenUp_.push_back(e.timestamp);
@@ -624,7 +639,8 @@ class VideoSource : public FrameSource {
   // Numbers a frame and queues it. The first frame after seekExact is
   // numbered by the packets before it, the others by counting on.
   void place(Decoded d) {
-    if (numberByPackets_ && d.timestamp != AV_NOPTS_VALUE) {
+    // While pictures may be skipped, every frame is numbered so.
+    if ((numberByPackets_ || skipBefore_ != kNoTime) && d.timestamp != AV_NOPTS_VALUE) {
       nextIndex_ = packetsBefore(d.timestamp);
       numberByPackets_ = false;
     }
@@ -650,6 +666,7 @@ class VideoSource : public FrameSource {
     held_.clear();
     sent_.clear();
     givenUp_.clear();
+    skipBefore_ = kNoTime;
     lastEmitted_ = kNoTime;
     damageWindow_ = 0;
     draining_ = finished_ = truncatedPacket_ = false;
@@ -805,12 +822,13 @@ class VideoSource : public FrameSource {
       if (p->stream_index == index_ && !(p->flags & AV_PKT_FLAG_DISCARD)) {
         const std::int64_t pts = p->pts != AV_NOPTS_VALUE ? p->pts : p->dts;
         const std::int64_t dts = p->dts != AV_NOPTS_VALUE ? p->dts : p->pts;
-        if (pts != AV_NOPTS_VALUE) counted_.push_back(pts);
+        // Kept sorted: packets come nearly in presentation order.
+        if (pts != AV_NOPTS_VALUE) counted_.insert(std::upper_bound(counted_.begin(), counted_.end(), pts), pts);
         if (dts != AV_NOPTS_VALUE) countedUpTo_ = std::max(countedUpTo_, dts);
       }
       av_packet_unref(packet.get());
     }
-    return std::count_if(counted_.begin(), counted_.end(), [&](std::int64_t t) { return t < timestamp; });
+    return std::lower_bound(counted_.begin(), counted_.end(), timestamp) - counted_.begin();
   }
 
   Origin origin_;
@@ -853,6 +871,8 @@ class VideoSource : public FrameSource {
   bool primed_ = false;  // the decoder has had the stream's first packet
   bool firstAfterSeek_ = false;
   int seekRetries_ = 0;
+  std::int64_t skipBefore_ = kNoTime;  // pictures before it may be left undecoded
+  bool canSkip_ = false;               // the codec marks the pictures no other needs
   mutable bool keyframesRead_ = false;
   mutable std::vector<double> keyframes_;
   std::unique_ptr<Container> counter_;

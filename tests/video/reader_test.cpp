@@ -173,6 +173,50 @@ INSTANTIATE_TEST_SUITE_P(Containers, Seeking,
                          testing::Values(Container{"seek.mp4", Codec::h264, 0}, Container{"seek.avi", Codec::mpeg4, 0},
                                          Container{"seek.mkv", Codec::h264, 0, false}));
 
+// After skipBefore(t), reading on gives every frame from t as a plain
+// reading does, with its index and pixels; of the frames before t, those it
+// still gives are right too, and H.264's non-reference ones are not decoded.
+TEST(Seeking, SkippingBeforeATimeKeepsEveryFrameFromIt) {
+  struct Case {
+    const char* file;
+    Codec codec;
+    bool skips;  // the codec marks the frames no other needs
+  };
+  for (const Case c : {Case{"skip.mp4", Codec::h264, true}, Case{"skip.mkv", Codec::h264, true},
+                       Case{"skip.avi", Codec::mpeg4, false}}) {
+    SCOPED_TRACE(c.file);
+    const std::string path = tempPath(c.file);
+    writeClip(path, makeClip(90, 30), c.codec);  // one key frame
+    const Reading whole = readAll(path);
+    ASSERT_EQ(whole.frames.size(), 90u);
+    auto source = openVideo(path);
+    source->seekExact(whole.frames[3].time);
+    std::size_t wanted = 0, given = 0;  // frames before each target, and of them those given
+    std::size_t last = 2;
+    for (const std::size_t target : {std::size_t{20}, std::size_t{21}, std::size_t{47}, std::size_t{89}}) {
+      source->skipBefore(whole.frames[target].time);
+      wanted += target - last - 1;
+      Frame f;
+      for (;;) {
+        ASSERT_TRUE(source->next(f));
+        ASSERT_GE(f.index, 0);
+        ASSERT_LT(f.index, 90);
+        EXPECT_EQ(f.time, whole.frames[f.index].time);
+        EXPECT_EQ(pixelsOf(f), pixelsOf(whole.frames[f.index])) << "frame " << f.index;
+        if (f.time >= whole.frames[target].time) break;
+        ++given;
+      }
+      EXPECT_EQ(f.index, static_cast<std::int64_t>(target));
+      last = target;
+    }
+    if (c.skips) {
+      EXPECT_LT(given, wanted);  // its B frames that are not references
+    } else {
+      EXPECT_EQ(given, wanted);
+    }
+  }
+}
+
 // A file cut short gives every whole frame before the cut, then says so.
 TEST(Damage, ATruncatedFileKeepsWhatCameBefore) {
   const Clip clip = makeClip(60, 30);

@@ -1,0 +1,217 @@
+// The segmenter's and the body analysis's shortcuts give what the plain
+// ways give: every comparison kernel the pixel-by-pixel runs, the grown
+// search the whole region's largest component, the per-run sums the
+// pixel-by-pixel body ends.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "tracking/BodyEnds.h"
+#include "tracking/RowCompare.h"
+#include "tracking/Segmenter.h"
+
+namespace {
+
+using namespace tressel;
+using namespace tressel::tracking;
+
+bool sameRuns(const std::vector<tressel::Run>& a, const std::vector<tressel::Run>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const tressel::Run& p, const tressel::Run& q) {
+    return p.row == q.row && p.first == q.first && p.last == q.last;
+  });
+}
+
+TEST(RowCompare, EveryKernelGivesThePixelByPixelRuns) {
+  std::vector<VectorWidth> widths{VectorWidth::none};
+  if (widestVectors() != VectorWidth::none) widths.push_back(VectorWidth::sse2);
+  if (widestVectors() == VectorWidth::avx2) widths.push_back(VectorWidth::avx2);
+  struct Case {
+    int width;  // of the row
+    int x0, x1;
+    int gain256;
+    int threshold;
+  };
+  const Case cases[] = {{40, 0, 40, 256, 10},     {40, 7, 31, 300, 10},    {64, 0, 64, 256, 0},
+                        {100, 3, 99, 200, 20},    {100, 60, 63, 256, 5},   {333, 0, 333, 65535, 30},
+                        {333, 70, 330, 1, 0},     {2500, 1, 2499, 270, 12}, {2500, 2048, 2113, 256, 12}};
+  std::mt19937 random(11);
+  for (const Case& c : cases) {
+    // Rows with runs of every length, values near the threshold and at the
+    // ends of the byte range, and an arena with holes.
+    std::vector<std::uint8_t> frame(c.width), background(c.width), arena(c.width);
+    for (int x = 0; x < c.width; ++x) {
+      background[x] = static_cast<std::uint8_t>(random() % 4 == 0 ? 255 * (random() % 2) : random() % 256);
+      const int offset = static_cast<int>(random() % (2 * c.threshold + 41)) - c.threshold - 20;
+      frame[x] = static_cast<std::uint8_t>(std::clamp(static_cast<int>((background[x] * c.gain256) >> 8) + offset, 0, 255));
+      if (random() % 7 == 0) frame[x] = static_cast<std::uint8_t>(random() % 256);
+      arena[x] = static_cast<std::uint8_t>(random() % 9 != 0);
+    }
+    for (const bool dark : {true, false}) {
+      for (const bool masked : {false, true}) {
+        std::vector<tressel::Run> expected{{5, -3, c.x0 - 1}};  // a run to join to
+        for (int x = c.x0; x < c.x1; ++x) {
+          const int s = std::min(255, (background[x] * c.gain256) >> 8);
+          const int d = dark ? s - frame[x] : frame[x] - s;
+          if (!(d > c.threshold && (!masked || arena[x] != 0))) continue;
+          if (expected.back().last == x - 1) {
+            expected.back().last = x;
+          } else {
+            expected.push_back(tressel::Run{5, x, x});
+          }
+        }
+        for (const VectorWidth w : widths) {
+          SCOPED_TRACE(testing::Message() << "width " << c.width << " span " << c.x0 << ".." << c.x1 << " dark " << dark
+                                          << " masked " << masked << " kernel " << static_cast<int>(w));
+          std::vector<tressel::Run> runs{{5, -3, c.x0 - 1}};
+          spanCompare(dark, masked, w)(frame.data(), background.data(), masked ? arena.data() : nullptr, c.gain256,
+                                       c.threshold, 5, c.x0, c.x1, runs);
+          EXPECT_TRUE(sameRuns(runs, expected));
+        }
+      }
+    }
+  }
+}
+
+// A floor with a body and a thin tail reaching far from it, which the
+// coarse rows miss, and specks elsewhere: the search box has to grow.
+struct Far {
+  int width, height;
+  int bodyX, bodyY;     // the body's centre
+  int tailDx, tailDy;   // where the tail ends, from the centre
+  Rect roi;
+  bool arena;           // an arena mask with walls across the frame, not through the body
+  Polarity polarity;
+  int coarseStep, searchMargin;
+};
+
+TEST(Segmenter, TheGrownSearchFindsTheWholeRegionsLargestComponent) {
+  const Far cases[] = {
+      {320, 240, 160, 120, 90, 60, Rect{}, false, Polarity::dark, 4, 0},
+      {320, 240, 40, 30, -35, 150, Rect{}, false, Polarity::light, 6, 3},   // tail along the left edge
+      {320, 240, 280, 200, -250, -5, Rect{5, 3, 310, 230}, false, Polarity::dark, 5, 10},
+      {320, 240, 100, 100, 150, 100, Rect{}, true, Polarity::dark, 8, 0},
+      {100, 90, 50, 45, -45, 40, Rect{}, false, Polarity::dark, 3, 0},     // narrower than two words
+      {50, 60, 20, 30, 20, -25, Rect{1, 2, 48, 57}, true, Polarity::light, 3, 0},  // narrower than a word
+  };
+  for (const Far& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " body " << c.bodyX << "," << c.bodyY << " step "
+                                    << c.coarseStep);
+    Background background;
+    background.width = c.width;
+    background.height = c.height;
+    std::vector<std::uint8_t> pixels;
+    std::mt19937 random(7);
+    const int sign = c.polarity == Polarity::dark ? -1 : 1;
+    for (int y = 0; y < c.height; ++y) {
+      for (int x = 0; x < c.width; ++x) {
+        const int floor = 120 + (x + 2 * y) % 23;
+        background.pixels.push_back(static_cast<std::uint8_t>(floor));
+        int v = floor + static_cast<int>(random() % 7) - 3;
+        const double bx = x - c.bodyX, by = y - c.bodyY;
+        // The tail: a one-pixel line from the centre to its end.
+        const double len = std::hypot(c.tailDx, c.tailDy);
+        const double t = (bx * c.tailDx + by * c.tailDy) / (len * len);
+        const double off = std::fabs(bx * c.tailDy - by * c.tailDx) / len;
+        if (bx * bx / 100 + by * by / 49 <= 1) {
+          v += sign * 60;
+        } else if (t >= 0 && t <= 1 && off < 0.6) {
+          v += sign * 30;
+        } else if ((x * 7 + y * 3) % 97 == 0) {
+          v += sign * 60;  // a speck
+        }
+        pixels.push_back(static_cast<std::uint8_t>(std::clamp(v, 0, 255)));
+      }
+    }
+    const video::Frame frame = video::frameFromPixels(pixels, c.width, c.height, 0, 0);
+    SegmentationSettings settings;
+    settings.polarity = c.polarity;
+    settings.threshold = 12;
+    settings.roi = c.roi;
+    settings.followBrightness = false;
+    if (c.arena) {
+      settings.arenaMask.assign(static_cast<std::size_t>(c.width) * c.height, 1);
+      for (int y = 0; y < c.height; ++y) settings.arenaMask[static_cast<std::size_t>(y) * c.width + 2 * c.width / 3] = 0;
+      for (int x = 0; x < c.width; ++x) settings.arenaMask[static_cast<std::size_t>(c.height / 4) * c.width + x] = 0;
+    }
+    Segmenter plain(settings, background);
+    std::vector<tressel::Run> whole;
+    plain.thresholdRuns(frame, 1.0, settings.threshold, whole);
+    keepLargestComponent(whole);
+    ASSERT_GT(whole.size(), 14u);  // more than the body's rows
+
+    settings.coarseStep = c.coarseStep;
+    settings.searchMargin = c.searchMargin;
+    Segmenter coarse(settings, background);
+    Segmentation s;
+    coarse.segment(frame, s);
+    coarse.segment(frame, s);  // buffers from the frame before
+    EXPECT_TRUE(sameRuns(s.runs, whole));
+  }
+}
+
+lti::borderPoints runEnds(const std::vector<lti::rowRun>& runs) {
+  lti::borderPoints ends;
+  for (const lti::rowRun& r : runs) {
+    ends.pushBack(lti::point(r.first, r.y));
+    ends.pushBack(lti::point(r.last, r.y));
+  }
+  return ends;
+}
+
+TEST(BodyEnds, PerRunSumsGiveThePixelByPixelEnds) {
+  struct Shape {
+    double a, b;       // half axes
+    double angle;      // radians
+    double cx, cy;     // the centre given (not always the mean)
+    bool exactExpected;  // false: a tie or a round body, found pixel by pixel (for the named ones)
+  };
+  std::vector<Shape> shapes = {
+      {40.9, 12, 0.3, 300.5, 200.25, true},
+      {40.9, 12, 0, 300, 200, false},  // symmetric about its centre: five end pixels tie
+      {20, 20, 0, 100, 100, false},    // round: no long axis
+      {60, 3, 2.0, 1000.3, 700.9, true},
+      {1, 0.4, 0, 5, 5, true},  // three pixels in a row
+      {30, 10, -1.2, 12.7, 40.1, true},
+  };
+  const std::size_t named = shapes.size();
+  std::mt19937 random(5);
+  std::uniform_real_distribution<double> unit(0, 1);
+  for (int i = 0; i < 200; ++i) {
+    shapes.push_back(Shape{5 + 60 * unit(random), 2 + 20 * unit(random), 6.3 * unit(random),
+                           100 + 1500 * unit(random), 100 + 900 * unit(random), true});
+  }
+  int exact = 0;
+  for (std::size_t i = 0; i < shapes.size(); ++i) {
+    const Shape& s = shapes[i];
+    SCOPED_TRACE(testing::Message() << s.a << " x " << s.b << " at " << s.angle);
+    std::vector<lti::rowRun> runs;
+    const double c = std::cos(s.angle), n = std::sin(s.angle);
+    const int reach = static_cast<int>(std::ceil(s.a)) + 1;
+    const int x0 = static_cast<int>(std::lround(s.cx)), y0 = static_cast<int>(std::lround(s.cy));
+    for (int y = y0 - reach; y <= y0 + reach; ++y) {
+      for (int x = x0 - reach; x <= x0 + reach; ++x) {
+        const double dx = x - x0, dy = y - y0;
+        const double p = dx * c + dy * n, q = -dx * n + dy * c;
+        if (p * p / (s.a * s.a) + q * q / (s.b * s.b) > 1) continue;
+        if (!runs.empty() && runs.back().y == y && runs.back().last == x - 1) {
+          ++runs.back().last;
+        } else {
+          runs.push_back(lti::rowRun{y, x, x});
+        }
+      }
+    }
+    const lti::borderPoints contour = runEnds(runs);
+    const AxisEnds fast = axisEnds(runs, contour, s.cx, s.cy);
+    const AxisEnds plain = axisEnds(runs, contour, s.cx, s.cy, true);
+    EXPECT_EQ(fast.low, plain.low);
+    EXPECT_EQ(fast.high, plain.high);
+    if (i < named) {
+      EXPECT_EQ(fast.exactSums, s.exactExpected);
+    }
+    exact += fast.exactSums;
+  }
+  EXPECT_GT(exact, 195);  // the shortcut serves almost every body
+}
+
+}  // namespace
