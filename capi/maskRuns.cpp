@@ -98,21 +98,25 @@ void keepLargestComponent(std::vector<Run>& runs, ComponentWorkspace& workspace)
     begin = end;
   }
 
+  // A run's parent never has a larger index, and a root is the smallest
+  // index of its set: in index order, each parent's parent is a root
+  // already, so one pass points every run at its root.
+  std::vector<std::int32_t>& root = workspace.parent;
+  for (std::size_t i = 0; i < runs.size(); ++i) root[i] = root[static_cast<std::size_t>(root[i])];
+
   // Pixels per component, held at its root; the first root met with the
   // largest size wins.
   std::vector<std::int64_t>& pixels = workspace.pixels;
   pixels.assign(runs.size(), 0);
   std::int32_t best = 0;
-  for (std::size_t i = 0; i < runs.size(); ++i) {
-    pixels[sets.find(static_cast<std::int32_t>(i))] += runs[i].last - runs[i].first + 1;
-  }
+  for (std::size_t i = 0; i < runs.size(); ++i) pixels[root[i]] += runs[i].last - runs[i].first + 1;
   for (std::size_t i = 1; i < runs.size(); ++i) {
     if (pixels[i] > pixels[best]) best = static_cast<std::int32_t>(i);
   }
 
   std::size_t kept = 0;
   for (std::size_t i = 0; i < runs.size(); ++i) {
-    if (sets.find(static_cast<std::int32_t>(i)) == best) runs[kept++] = runs[i];
+    if (root[i] == best) runs[kept++] = runs[i];
   }
   runs.resize(kept);
 }
