@@ -229,5 +229,6 @@ SpanCompare spanCompare(bool dark, bool masked, VectorWidth width) {
 #endif
   return TRESSEL_CHOOSE(spanScalar);
 }
+#undef TRESSEL_CHOOSE
 
 }  // namespace tressel::tracking
