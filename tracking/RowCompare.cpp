@@ -13,13 +13,18 @@
 namespace tressel::tracking {
 namespace {
 
-// Compares the columns x0 .. x1 - 1 (at most 64 x maxWords) of the given
-// rows: bit i of bits[k] is column x0 + 64 k + i, bits past x1 are 0. The
-// last, partial word is read as the 64 columns that end at x1 where those
-// exist (x1 >= 64), pixel by pixel otherwise. Returns the words written.
-constexpr int maxWords = 32;
-using WordsCompare = int (*)(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena,
-                             int gain256, int threshold, int x0, int x1, std::uint64_t* bits);
+// Closes a run still open at x1 and joins the span's first run to the one
+// before it when they touch (see SpanCompare).
+inline void finishSpan(int y, int open, int x1, std::size_t before, std::vector<Run>& runs) {
+  if (open >= 0) runs.push_back(Run{y, open, x1 - 1});
+  if (before > 0 && runs.size() > before) {
+    Run& last = runs[before - 1];
+    if (last.row == y && last.last + 1 == runs[before].first) {
+      last.last = runs[before].last;
+      runs.erase(runs.begin() + static_cast<std::ptrdiff_t>(before));
+    }
+  }
+}
 
 template <bool dark, bool masked>
 inline bool beyond(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena, int gain256,
@@ -40,19 +45,23 @@ std::uint64_t partialWord(const std::uint8_t* frame, const std::uint8_t* backgro
   return word;
 }
 
-template <bool dark, bool masked, bool unit>
-int compareWordsScalar(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena,
-                       int gain256, int threshold, int x0, int x1, std::uint64_t* bits) {
-  int k = 0;
+// The kernels: each compares a span word by word and reads the runs off
+// each word as it comes (SpanCompare). The SIMD ones take the 64 columns
+// from x as a word; with unit gain (gain256 = 256) the background is its own
+// scaled value and is used as it is.
+template <bool dark, bool masked>
+void spanScalar(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena, int gain256,
+                int threshold, int y, int x0, int x1, std::vector<Run>& runs) {
+  const std::size_t before = runs.size();
+  int open = -1;
   for (int x = x0; x < x1; x += 64) {
-    bits[k++] = partialWord<dark, masked>(frame, background, arena, gain256, threshold, x, std::min(x1, x + 64));
+    const std::uint64_t word =
+        partialWord<dark, masked>(frame, background, arena, gain256, threshold, x, std::min(x1, x + 64));
+    if (word != 0 || open >= 0) appendBitRuns(word, x, y, open, runs);
   }
-  return k;
+  finishSpan(y, open, x1, before, runs);
 }
 
-// The SIMD kernels: the 64 columns from x as a word, then the columns x0 ..
-// x1 - 1 word by word. With unit gain (gain256 = 256) the background is
-// its own scaled value and is used as it is.
 #if defined(__SSE2__)
 template <bool dark, bool masked, bool unit>
 inline std::uint64_t wordSse2(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena,
@@ -82,17 +91,23 @@ inline std::uint64_t wordSse2(const std::uint8_t* frame, const std::uint8_t* bac
 }
 
 template <bool dark, bool masked, bool unit>
-int compareWordsSse2(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena,
-                     int gain256, int threshold, int x0, int x1, std::uint64_t* bits) {
+void spanSse2(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena, int gain256,
+              int threshold, int y, int x0, int x1, std::vector<Run>& runs) {
   const __m128i gain = _mm_set1_epi16(static_cast<short>(static_cast<unsigned short>(gain256)));
   const __m128i limit = _mm_set1_epi8(static_cast<char>(threshold));
-  int k = 0, x = x0;
-  for (; x + 64 <= x1; x += 64) bits[k++] = wordSse2<dark, masked, unit>(frame, background, arena, gain, limit, x);
-  if (x < x1) {
-    bits[k++] = x1 >= 64 ? wordSse2<dark, masked, unit>(frame, background, arena, gain, limit, x1 - 64) >> (x - (x1 - 64))
-                         : partialWord<dark, masked>(frame, background, arena, gain256, threshold, x, x1);
+  const std::size_t before = runs.size();
+  int open = -1, x = x0;
+  for (; x + 64 <= x1; x += 64) {
+    const std::uint64_t word = wordSse2<dark, masked, unit>(frame, background, arena, gain, limit, x);
+    if (word != 0 || open >= 0) appendBitRuns(word, x, y, open, runs);
   }
-  return k;
+  if (x < x1) {  // the last, partial word: the 64 columns that end at x1, where they exist
+    const std::uint64_t word =
+        x1 >= 64 ? wordSse2<dark, masked, unit>(frame, background, arena, gain, limit, x1 - 64) >> (x - (x1 - 64))
+                 : partialWord<dark, masked>(frame, background, arena, gain256, threshold, x, x1);
+    appendBitRuns(word, x, y, open, runs);
+  }
+  finishSpan(y, open, x1, before, runs);
 }
 #endif
 
@@ -128,74 +143,48 @@ __attribute__((target("avx2"), always_inline)) inline std::uint64_t wordAvx2(con
 }
 
 template <bool dark, bool masked, bool unit>
-__attribute__((target("avx2"))) int compareWordsAvx2(const std::uint8_t* frame, const std::uint8_t* background,
-                                                      const std::uint8_t* arena, int gain256, int threshold, int x0,
-                                                      int x1, std::uint64_t* bits) {
+__attribute__((target("avx2"))) void spanAvx2(const std::uint8_t* frame, const std::uint8_t* background,
+                                               const std::uint8_t* arena, int gain256, int threshold, int y, int x0,
+                                               int x1, std::vector<Run>& runs) {
   const __m256i gain = _mm256_set1_epi16(static_cast<short>(static_cast<unsigned short>(gain256)));
   const __m256i limit = _mm256_set1_epi8(static_cast<char>(threshold));
-  int k = 0, x = x0;
-  for (; x + 64 <= x1; x += 64) bits[k++] = wordAvx2<dark, masked, unit>(frame, background, arena, gain, limit, x);
-  if (x < x1) {
-    bits[k++] = x1 >= 64 ? wordAvx2<dark, masked, unit>(frame, background, arena, gain, limit, x1 - 64) >> (x - (x1 - 64))
-                         : partialWord<dark, masked>(frame, background, arena, gain256, threshold, x, x1);
+  const std::size_t before = runs.size();
+  int open = -1, x = x0;
+  for (; x + 64 <= x1; x += 64) {
+    const std::uint64_t word = wordAvx2<dark, masked, unit>(frame, background, arena, gain, limit, x);
+    if (word != 0 || open >= 0) appendBitRuns(word, x, y, open, runs);
   }
-  return k;
+  if (x < x1) {
+    const std::uint64_t word =
+        x1 >= 64 ? wordAvx2<dark, masked, unit>(frame, background, arena, gain, limit, x1 - 64) >> (x - (x1 - 64))
+                 : partialWord<dark, masked>(frame, background, arena, gain256, threshold, x, x1);
+    appendBitRuns(word, x, y, open, runs);
+  }
+  finishSpan(y, open, x1, before, runs);
 }
 #endif
 
-template <WordsCompare scaledWords, WordsCompare unitWords, WordsCompare plainWords>
-void compareSpan(const std::uint8_t* f, const std::uint8_t* b, const std::uint8_t* a, int gain256, int threshold,
-                 int y, int x0, int x1, std::vector<Run>& runs) {
-  // Beyond 32767 the kernels' 16-bit products can pass 2^15, which their
-  // pack would take as negative: such frames are compared pixel by pixel.
-  const WordsCompare compareWords = gain256 == 256 ? unitWords : gain256 < 32768 ? scaledWords : plainWords;
-  const std::size_t before = runs.size();
-  std::uint64_t bits[maxWords];
-  int open = -1;
-  for (int x = x0; x < x1; x += 64 * maxWords) {
-    const int words = compareWords(f, b, a, gain256, threshold, x, std::min(x1, x + 64 * maxWords), bits);
-    for (int k = 0; k < words; ++k) {
-      if (bits[k] != 0 || open >= 0) appendBitRuns(bits[k], x + 64 * k, y, open, runs);
-    }
+// The kernel for the frame's gain. Beyond 32767 the SIMD kernels' 16-bit
+// products can pass 2^15, which their pack would take as negative: such
+// frames are compared pixel by pixel.
+#define TRESSEL_SPAN_BY_GAIN(name, kernel)                                                                      \
+  template <bool dark, bool masked>                                                                            \
+  void name(const std::uint8_t* f, const std::uint8_t* b, const std::uint8_t* a, int gain256, int threshold, int y, \
+            int x0, int x1, std::vector<Run>& runs) {                                                          \
+    if (gain256 == 256) return kernel<dark, masked, true>(f, b, a, gain256, threshold, y, x0, x1, runs);       \
+    if (gain256 < 32768) return kernel<dark, masked, false>(f, b, a, gain256, threshold, y, x0, x1, runs);     \
+    return spanScalar<dark, masked>(f, b, a, gain256, threshold, y, x0, x1, runs);                             \
   }
-  if (open >= 0) runs.push_back(Run{y, open, x1 - 1});
-  if (before > 0 && runs.size() > before) {
-    Run& last = runs[before - 1];
-    if (last.row == y && last.last + 1 == runs[before].first) {
-      last.last = runs[before].last;
-      runs.erase(runs.begin() + static_cast<std::ptrdiff_t>(before));
-    }
-  }
-}
-
-template <template <bool, bool, bool> class Kernel, bool dark, bool masked>
-SpanCompare kernelFor() {
-  return compareSpan<Kernel<dark, masked, false>::run, Kernel<dark, masked, true>::run,
-                     compareWordsScalar<dark, masked, false>>;
-}
-
-template <template <bool, bool, bool> class Kernel>
-SpanCompare choose(bool dark, bool masked) {
-  if (dark) return masked ? kernelFor<Kernel, true, true>() : kernelFor<Kernel, true, false>();
-  return masked ? kernelFor<Kernel, false, true>() : kernelFor<Kernel, false, false>();
-}
-
-template <bool dark, bool masked, bool unit>
-struct Scalar {
-  static constexpr WordsCompare run = compareWordsScalar<dark, masked, unit>;
-};
 #if defined(__SSE2__)
-template <bool dark, bool masked, bool unit>
-struct Sse2 {
-  static constexpr WordsCompare run = compareWordsSse2<dark, masked, unit>;
-};
+TRESSEL_SPAN_BY_GAIN(bySse2, spanSse2)
 #endif
 #if defined(TRESSEL_AVX2_KERNEL)
-template <bool dark, bool masked, bool unit>
-struct Avx2 {
-  static constexpr WordsCompare run = compareWordsAvx2<dark, masked, unit>;
-};
+TRESSEL_SPAN_BY_GAIN(byAvx2, spanAvx2)
 #endif
+#undef TRESSEL_SPAN_BY_GAIN
+
+#define TRESSEL_CHOOSE(name) \
+  (dark ? (masked ? name<true, true> : name<true, false>) : (masked ? name<false, true> : name<false, false>))
 
 }  // namespace
 
@@ -214,12 +203,13 @@ VectorWidth widestVectors() {
 SpanCompare spanCompare(bool dark, bool masked, VectorWidth width) {
   (void)width;
 #if defined(TRESSEL_AVX2_KERNEL)
-  if (width == VectorWidth::avx2) return choose<Avx2>(dark, masked);
+  if (width == VectorWidth::avx2) return TRESSEL_CHOOSE(byAvx2);
 #endif
 #if defined(__SSE2__)
-  if (width != VectorWidth::none) return choose<Sse2>(dark, masked);
+  if (width != VectorWidth::none) return TRESSEL_CHOOSE(bySse2);
 #endif
-  return choose<Scalar>(dark, masked);
+  return TRESSEL_CHOOSE(spanScalar);
 }
+#undef TRESSEL_CHOOSE
 
 }  // namespace tressel::tracking

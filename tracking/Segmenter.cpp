@@ -112,14 +112,18 @@ void Segmenter::compareGrown(const video::Frame& frame, double gain, const Rect&
   const int x0 = area.x, x1 = area.x + area.width;
   const int step = settings_.coarseStep, firstCoarse = roi_.y + (step - 1) / 2;
   std::size_t old = 0;  // the first of doneRuns not yet passed
+  // The first coarse row in the area, and its number.
+  std::size_t k = area.y <= firstCoarse ? 0 : static_cast<std::size_t>((area.y - firstCoarse + step - 1) / step);
+  int coarseRow = firstCoarse + static_cast<int>(k) * step;
   for (int y = area.y; y < area.y + area.height; ++y) {
-    if (y >= firstCoarse && (y - firstCoarse) % step == 0) {
+    if (y == coarseRow) {
       // A coarse row, compared across the whole region already.
-      const std::size_t k = static_cast<std::size_t>((y - firstCoarse) / step);
       for (std::size_t i = coarseRowStart_[k]; i < coarseRowStart_[k + 1]; ++i) {
         const int first = std::max(coarse_[i].first, x0), last = std::min(coarse_[i].last, x1 - 1);
         if (first <= last) runs.push_back(Run{y, first, last});
       }
+      ++k;
+      coarseRow += step;
       continue;
     }
     const std::uint8_t* f = frame.row(y);
@@ -131,7 +135,7 @@ void Segmenter::compareGrown(const video::Frame& frame, double gain, const Rect&
     }
     // A row compared before between done's columns: only the parts either
     // side are new.
-    compare_(f, b, a, gain256, settings_.threshold, y, x0, done.x, runs);
+    if (x0 < done.x) compare_(f, b, a, gain256, settings_.threshold, y, x0, done.x, runs);
     while (old < doneRuns.size() && doneRuns[old].row < y) ++old;
     for (; old < doneRuns.size() && doneRuns[old].row == y; ++old) {
       const Run& r = doneRuns[old];
@@ -141,7 +145,7 @@ void Segmenter::compareGrown(const video::Frame& frame, double gain, const Rect&
         runs.push_back(r);
       }
     }
-    compare_(f, b, a, gain256, settings_.threshold, y, done.x + done.width, x1, runs);
+    if (done.x + done.width < x1) compare_(f, b, a, gain256, settings_.threshold, y, done.x + done.width, x1, runs);
   }
 }
 

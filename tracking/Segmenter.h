@@ -9,9 +9,11 @@
 //   if (s.runs.empty()) ... no animal ...
 //
 // 64 pixels at a time are compared with the background into a bit mask and
-// the runs are read off the bits, so nothing frame-sized is written. With a
-// coarse step, only every step-th row of the frame is read to find the
-// animal, and every row only around it.
+// the runs are read off the bits, so nothing frame-sized is written
+// (tracking/RowCompare.h; AVX2 where the processor has it). With a coarse
+// step, only every step-th row of the frame is read to find the animal, and
+// every row only around it; each pixel is compared once: the coarse rows'
+// runs serve again, and a search box that grows reads only its new strips.
 #pragma once
 
 #include <cstdint>

@@ -43,9 +43,12 @@
 // read to learn them); seekKey(t) decodes just the key frame at or before t;
 // seekExact(t) decodes forward from it to the first frame at or after t,
 // and numbers that frame by counting the packets before it, read without
-// decoding from the start by a second demuxer. A container whose packets
-// reach into other files (playlists, references) is refused: only the one
-// file is read.
+// decoding from the start by a second demuxer. After skipBefore(t), H.264
+// and HEVC pictures before t that no other picture refers to are not
+// decoded (the decoder's AVDISCARD_NONREF), away from damage and once a
+// seek has landed; the frames that come are numbered by their packets.
+// A container whose packets reach into other files (playlists, references)
+// is refused: only the one file is read.
 //
 // Decoding is single-threaded unless `threads` says otherwise; FFmpeg's own
 // log is kept off stderr (see video/ffmpeg.h).
