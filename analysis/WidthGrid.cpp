@@ -22,12 +22,13 @@ void WidthGrid::build(int minX, int minY, int maxX, int maxY) {
     const std::size_t n = static_cast<std::size_t>((rows + 2) * (columns + 2));
     if (n > capacity_) {  // a grid built again keeps its storage when it fits
       release();
-      flags_.reset(new (std::nothrow) std::uint8_t[n]());
+      flags_.reset(new (std::nothrow) std::uint8_t[n + 2 * spare]());
       widths_.reset(new (std::nothrow) std::int32_t[n]);
       if (!flags_ || !widths_) {
         release();
         throw lti::allocException();
       }
+      cells_ = flags_.get() + spare;
       capacity_ = n;
     }
     marked_.assign(static_cast<std::size_t>(rows), Extent{1, 0});
@@ -44,7 +45,7 @@ void WidthGrid::build(int minX, int minY, int maxX, int maxY) {
 void WidthGrid::setFrame(std::uint8_t value) {
   if (!flags_ || rows_ == 0) return;
   const std::size_t stride = static_cast<std::size_t>(stride_);
-  std::uint8_t* f = flags_.get();
+  std::uint8_t* f = cells_;
   std::memset(f, value, stride);
   std::memset(f + (static_cast<std::size_t>(rows_) + 1) * stride, value, stride);
   for (std::size_t row = 1; row <= static_cast<std::size_t>(rows_); ++row) {
@@ -60,7 +61,7 @@ void WidthGrid::markAreaRun(std::int64_t y, std::int64_t first, std::int64_t las
   const int to = static_cast<int>(last - minX_);
   if (from < e.first) e.first = from;
   if (to > e.last) e.last = to;
-  std::memset(flags_.get() + index(first, y), inArea, static_cast<std::size_t>(last - first + 1));
+  std::memset(cells_ + index(first, y), inArea, static_cast<std::size_t>(last - first + 1));
 }
 
 // Every cell outside the rows' marked extents is already zero.
@@ -69,7 +70,7 @@ void WidthGrid::clearMarked() {
   for (std::size_t row = 0; row < marked_.size(); ++row) {
     const Extent e = marked_[row];
     if (e.first > e.last) continue;
-    std::uint8_t* f = flags_.get() + (row + 1) * static_cast<std::size_t>(stride_) + static_cast<std::size_t>(e.first) + 1;
+    std::uint8_t* f = cells_ + (row + 1) * static_cast<std::size_t>(stride_) + static_cast<std::size_t>(e.first) + 1;
     std::memset(f, 0, static_cast<std::size_t>(e.last - e.first + 1));
   }
   marked_.clear();
@@ -77,6 +78,7 @@ void WidthGrid::clearMarked() {
 
 void WidthGrid::release() {
   flags_.reset();  // the frame goes with it
+  cells_ = nullptr;
   widths_.reset();
   marked_ = std::vector<Extent>();
   capacity_ = 0;

@@ -7,9 +7,10 @@
 //
 // The flags plane has a frame of one cell around the box, flagged outside:
 // a ray stepping out of the box meets such a cell, neither in the area nor on
-// the contour, so it needs no bounds test per step. A grid built again keeps its storage and
-// clears only the cells the last build marked (their extent per row), not
-// the whole box.
+// the contour, so it needs no bounds test per step; eight spare cells before
+// and after the plane let a row be read eight cells at a time. A grid built
+// again keeps its storage and clears only the cells the last build marked
+// (their extent per row), not the whole box.
 //
 //   grid.build(minX, minY, maxX, maxY);
 //   grid.markAreaRun(y, first, last);   // every run of the region, first
@@ -56,7 +57,7 @@ class WidthGrid {
            static_cast<std::size_t>(x - minX_ + 1);
   }
 
-  const std::uint8_t* flags() const { return flags_.get(); }
+  const std::uint8_t* flags() const { return cells_; }
   void markBorder(const lti::point& p) { mark(p.x, p.x, p.y, onBorder); }
   void markArea(std::int64_t x, std::int64_t y) { mark(x, x, y, inArea); }
   // Marks the pixels first..last of row y in the area; meant for cells not
@@ -93,7 +94,7 @@ class WidthGrid {
   };
   Reader reader() const {
     return Reader{minX_, minY_, static_cast<std::uint64_t>(columns_), static_cast<std::uint64_t>(rows_), stride_,
-                  flags_.get(), widths_.get()};
+                  cells_, widths_.get()};
   }
 
  private:
@@ -107,7 +108,7 @@ class WidthGrid {
     const int to = static_cast<int>(last - minX_);
     if (from < e.first) e.first = from;
     if (to > e.last) e.last = to;
-    std::uint8_t* f = flags_.get() + index(first, y);
+    std::uint8_t* f = cells_ + index(first, y);
     for (int x = from; x <= to; ++x) *f++ |= flag;
   }
   void clearMarked();
@@ -119,7 +120,9 @@ class WidthGrid {
   int rows_ = 0;
   std::ptrdiff_t stride_ = 0;
   std::size_t capacity_ = 0;
-  std::unique_ptr<std::uint8_t[]> flags_;  // all zero but the cells in marked_ and the frame
+  static constexpr std::size_t spare = 8;
+  std::unique_ptr<std::uint8_t[]> flags_;  // the spare cells, the plane, the spare cells
+  std::uint8_t* cells_ = nullptr;          // the plane: all zero but the cells in marked_ and the frame
   std::unique_ptr<std::int32_t[]> widths_;
   std::vector<Extent> marked_;  // per row of the box
 };
