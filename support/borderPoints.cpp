@@ -504,7 +504,7 @@ void traceSpans(const tpointList<int>& spans, borderPoints& contour, traceScratc
       return static_cast<int>(nextDirection.of[region.neighbours(x, y)][direction]);
     }, s.points);
   }
-  for (const point& p : s.points) contour.pushBack(p);
+  contour.appendPoints(s.points.data(), s.points.data() + s.points.size());
 }
 
 bool borderPoints::toMask(channel8& mask) const {
