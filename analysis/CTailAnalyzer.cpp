@@ -55,6 +55,7 @@ void CTailAnalyzer::releaseWorkingLists() {
   areaMask.release();
   bodyMask.release();
   contourPoints = std::vector<lti::point>();
+  traceScratch = lti::traceScratch();
 }
 
 // The values of the fields a fresh record starts with (see the header).

@@ -28,10 +28,11 @@ namespace tressel {
 enum class Retain { borderOnly, workingLists, regions };
 
 // How the steps compute their values. The plain path takes the direct way:
-// every region is a list with a node per pixel and every base segment is drawn
-// into a raster from the origin. The fast path computes the same values with
-// less work: regions stay runs that the sums and the grid read directly, and
-// a segment whose ends lie on the raster is walked without one. Both give the
+// the outline is traced in a raster of its box, every region is a list with a
+// node per pixel and every base segment is drawn into a raster from the
+// origin. The fast path computes the same values with less work: the outline
+// is traced over its runs, regions stay runs that the sums and the grid read
+// directly, and a segment whose ends lie on the raster is walked without one. Both give the
 // same results; the plain path is kept to check that, and only there: its
 // steps (analysis/PlainPath.cpp) are in the object library tressel_plain of
 // the tests, fuzz targets and benchmarks, never in the shipped libraries.
@@ -39,6 +40,7 @@ enum class Retain { borderOnly, workingLists, regions };
 class CTailAnalyzer;
 struct PointSums;
 struct PlainSteps {
+  void (*traceOutline)(CTailAnalyzer&);
   void (*fillArea)(CTailAnalyzer&);
   PointSums (*areaSums)(const CTailAnalyzer&);
   void (*markArea)(CTailAnalyzer&);
@@ -137,6 +139,8 @@ class CTailAnalyzer : public AnalysisParameters {
   RegionMask bodyMask;
   // Scratch space of measureWidths: the contour's points in an array.
   std::vector<lti::point> contourPoints;
+  // Scratch space of the outline's trace on the fast path.
+  lti::traceScratch traceScratch;
 
  private:
   void run(const lti::ioPoints& input, Retain retain);

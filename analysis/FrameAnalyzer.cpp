@@ -7,11 +7,13 @@ FrameAnalyzer::FrameAnalyzer(const AnalysisParameters& parameters) : analysis_(p
 }
 
 const CTailAnalyzer& FrameAnalyzer::analyze(const std::vector<Run>& runs) {
-  spans_.clear();
+  ends_.clear();
   for (const Run& r : runs) {
-    spans_.pushBack(lti::point(r.first, r.row));
-    spans_.pushBack(lti::point(r.last, r.row));
+    ends_.push_back(lti::point(r.first, r.row));
+    ends_.push_back(lti::point(r.last, r.row));
   }
+  spans_.clear();
+  spans_.appendPoints(ends_.data(), ends_.data() + ends_.size());
   analysis_.reanalyze(spans_);
   return analysis_;
 }

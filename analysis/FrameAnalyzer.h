@@ -37,6 +37,7 @@ class FrameAnalyzer {
  private:
   CTailAnalyzer analysis_;
   lti::ioPoints spans_;
+  std::vector<lti::point> ends_;  // the runs' ends, before they become spans_
 };
 
 }  // namespace tressel

@@ -100,6 +100,8 @@ void pruneLoops(lti::borderPoints& contour, int window, const lti::point& tailSt
   }
 }
 
+void traceOutline(CTailAnalyzer& a) { a.border->buildFromIo(*a.outline); }
+
 void fillArea(CTailAnalyzer& a) { a.area->buildFromBorder(*a.border); }
 
 PointSums areaSums(const CTailAnalyzer& a) { return sumPoints(*a.area); }
@@ -120,6 +122,6 @@ PointSums bodySums(CTailAnalyzer& a) {
 
 }  // namespace
 
-const PlainSteps plainSteps{fillArea, areaSums, markArea, prune, bodySums};
+const PlainSteps plainSteps{traceOutline, fillArea, areaSums, markArea, prune, bodySums};
 
 }  // namespace tressel

@@ -25,7 +25,11 @@ void removeSpurs(lti::borderPoints& contour) {
 }
 
 void CTailAnalyzer::cleanOutline() {
-  border->buildFromIo(*outline);
+  if (path.steps != nullptr) {
+    path.steps->traceOutline(*this);
+  } else {
+    lti::traceSpans(*outline, *border, traceScratch);
+  }
   removeSpurs(*border);
 }
 

@@ -38,6 +38,50 @@ class PositionCounts {
   std::vector<std::int32_t> tree_;
 };
 
+// The positions 0..n-1 in scan order of their points, equal points in list
+// order: counted into rows (list order kept), then each row by column, by
+// insertion while short. A comparison sort does it all where the box has many
+// more rows than there are points.
+void sortByPixel(const std::vector<lti::borderPoints::iterator>& at, std::vector<std::size_t>& order) {
+  const std::size_t n = at.size();
+  auto before = [&at](std::size_t a, std::size_t b) {
+    const lti::point &p = *at[a], &q = *at[b];
+    return p.y != q.y ? p.y < q.y : p.x != q.x ? p.x < q.x : a < b;
+  };
+  if (n == 0) return;
+  int top = at[0]->y, bottom = at[0]->y;
+  for (const auto& it : at) {
+    top = std::min(top, it->y);
+    bottom = std::max(bottom, it->y);
+  }
+  const std::int64_t rows = std::int64_t{bottom} - top + 1;
+  if (rows > 2 * static_cast<std::int64_t>(n) + 64) {
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), before);
+    return;
+  }
+  std::vector<std::size_t> rowStarts(static_cast<std::size_t>(rows) + 1, 0);
+  auto rowOf = [&](std::size_t i) { return static_cast<std::size_t>(std::int64_t{at[i]->y} - top); };
+  for (std::size_t i = 0; i < n; ++i) ++rowStarts[rowOf(i) + 1];
+  for (std::size_t r = 1; r < rowStarts.size(); ++r) rowStarts[r] += rowStarts[r - 1];
+  std::vector<std::size_t> next(rowStarts.begin(), rowStarts.end() - 1);
+  for (std::size_t i = 0; i < n; ++i) order[next[rowOf(i)]++] = i;
+  for (std::size_t r = 0; r + 1 < rowStarts.size(); ++r) {
+    std::size_t* first = order.data() + rowStarts[r];
+    std::size_t* last = order.data() + rowStarts[r + 1];
+    if (last - first > 16) {
+      std::sort(first, last, before);
+      continue;
+    }
+    for (std::size_t* i = first + 1; i < last; ++i) {
+      const std::size_t v = *i;
+      std::size_t* j = i;
+      for (; j > first && before(v, j[-1]); --j) *j = j[-1];
+      *j = v;
+    }
+  }
+}
+
 // pruneLoops without walking the window from every point: each point's next
 // occurrence of its pixel is looked up, and the steps to it and the tail ends
 // on the way are counted. Positions are those of the list before pruning. The
@@ -56,11 +100,7 @@ void pruneLoopsIndexed(lti::borderPoints& contour, int window, const lti::point&
 
   // Positions of equal pixels, chained in list order.
   std::vector<std::size_t> order(n);
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  std::sort(order.begin(), order.end(), [&at](std::size_t a, std::size_t b) {
-    const lti::point &p = *at[a], &q = *at[b];
-    return p.y != q.y ? p.y < q.y : p.x != q.x ? p.x < q.x : a < b;
-  });
+  sortByPixel(at, order);
   std::vector<std::size_t> nextSame(n, none), firstSame(n);
   for (std::size_t k = 0; k < n; ++k) {
     const bool startsGroup = k == 0 || *at[order[k - 1]] != *at[order[k]];

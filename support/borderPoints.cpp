@@ -280,6 +280,233 @@ void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, 
   }
 }
 
+namespace {
+
+// The runs drawSpans would draw, in scan order, overlapping and touching runs
+// of a row joined: pairs up to the first that is incomplete or spans two rows.
+void runsOfSpans(const tpointList<int>& spans, std::vector<rowRun>& runs) {
+  runs.clear();
+  bool sorted = true;
+  for (auto it = spans.begin(); it != spans.end(); ++it) {
+    const point entry = *it;
+    if (++it == spans.end()) break;
+    const point exit = *it;
+    if (entry.y != exit.y) break;
+    if (entry.x > exit.x) continue;
+    if (!runs.empty() && (runs.back().y > entry.y || (runs.back().y == entry.y && runs.back().first > entry.x))) {
+      sorted = false;
+    }
+    runs.push_back(rowRun{entry.y, entry.x, exit.x});
+  }
+  if (!sorted) {
+    std::sort(runs.begin(), runs.end(),
+              [](const rowRun& a, const rowRun& b) { return a.y != b.y ? a.y < b.y : a.first < b.first; });
+  }
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    if (kept > 0 && runs[kept - 1].y == runs[i].y && std::int64_t{runs[kept - 1].last} + 1 >= runs[i].first) {
+      runs[kept - 1].last = std::max(runs[kept - 1].last, runs[i].last);
+    } else {
+      runs[kept++] = runs[i];
+    }
+  }
+  runs.resize(kept);
+}
+
+// The pixels of joined runs in scan order, read three columns of a row at a
+// time. Each row's runs are found through a table of rows, or by a binary
+// search where the runs' rows are few and far apart.
+class runLookup {
+ public:
+  runLookup(const std::vector<rowRun>& runs, std::vector<std::uint32_t>& rowStarts)
+      : runs_(runs.data()), count_(runs.size()), top_(runs.front().y), bottom_(runs.back().y) {
+    const std::int64_t rows = std::int64_t{bottom_} - top_ + 1;
+    byTable_ = rows <= 2 * static_cast<std::int64_t>(count_) + 64;
+    if (!byTable_) return;
+    rowStarts.assign(static_cast<std::size_t>(rows) + 1, 0);
+    for (std::size_t i = 0; i < count_; ++i) ++rowStarts[static_cast<std::size_t>(std::int64_t{runs_[i].y} - top_) + 1];
+    for (std::size_t r = 1; r < rowStarts.size(); ++r) rowStarts[r] += rowStarts[r - 1];
+    starts_ = rowStarts.data();
+  }
+
+  // Columns x - 1, x and x + 1 of row y as bits 0, 1 and 2.
+  unsigned columnsAround(std::int64_t x, std::int64_t y) const {
+    if (y < top_ || y > bottom_) return 0;
+    const rowRun* run;
+    const rowRun* end;
+    if (byTable_) {
+      run = runs_ + starts_[y - top_];
+      end = runs_ + starts_[y - top_ + 1];
+    } else {
+      run = std::lower_bound(runs_, runs_ + count_, y, [](const rowRun& r, std::int64_t row) { return r.y < row; });
+      end = std::upper_bound(run, runs_ + count_, y, [](std::int64_t row, const rowRun& r) { return row < r.y; });
+    }
+    // The row's runs are apart, so their last columns rise too.
+    if (end - run > 8) {
+      run = std::lower_bound(run, end, x - 1, [](const rowRun& r, std::int64_t column) { return r.last < column; });
+    } else {
+      while (run < end && run->last < x - 1) ++run;
+    }
+    unsigned bits = 0;
+    for (; run < end && run->first <= x + 1; ++run) {
+      const std::int64_t low = std::max<std::int64_t>(run->first, x - 1);
+      const std::int64_t high = std::min<std::int64_t>(run->last, x + 1);
+      bits |= ((2u << (high - low)) - 1) << (low - (x - 1));
+    }
+    return bits;
+  }
+
+  // The 8-neighbours of (x, y) that are region pixels: bit k for the
+  // neighbour in direction k.
+  unsigned neighbours(std::int64_t x, std::int64_t y) const {
+    // Columns x - 1, x, x + 1 of the row above are directions 3, 2, 1, of the
+    // row itself 4 and 0, of the row below 5, 6, 7.
+    static constexpr unsigned char above[8] = {0, 8, 4, 12, 2, 10, 6, 14};
+    static constexpr unsigned char beside[8] = {0, 16, 0, 16, 1, 17, 1, 17};
+    static constexpr unsigned char below[8] = {0, 32, 64, 96, 128, 160, 192, 224};
+    return above[columnsAround(x, y - 1)] | beside[columnsAround(x, y)] | below[columnsAround(x, y + 1)];
+  }
+
+ private:
+  const rowRun* runs_;
+  std::size_t count_;
+  int top_;
+  int bottom_;
+  bool byTable_ = false;
+  const std::uint32_t* starts_ = nullptr;
+};
+
+// The direction fromMask's walk takes from a pixel with these neighbours,
+// having to try `direction` first and then clockwise: the first direction
+// tried whose neighbour is a region pixel, -1 when there is none.
+struct nextDirections {
+  signed char of[256][8];
+  constexpr nextDirections() : of() {
+    for (int neighbours = 0; neighbours < 256; ++neighbours) {
+      for (int direction = 0; direction < 8; ++direction) {
+        of[neighbours][direction] = -1;
+        for (int tries = 0; tries < 8; ++tries) {
+          const int d = (direction + 8 - tries) % 8;
+          if (neighbours & (1 << d)) {
+            of[neighbours][direction] = static_cast<signed char>(d);
+            break;
+          }
+        }
+      }
+    }
+  }
+};
+constexpr nextDirections nextDirection;
+
+// The runs' pixels as the bits of a raster of their box with a margin of one
+// pixel, in a buffer that is all zero between uses: only the words the runs
+// set are cleared again, so a use costs the runs and the contour, not the box.
+class bitRegion {
+ public:
+  bitRegion(const std::vector<rowRun>& runs, int minX, std::size_t stride, std::vector<std::uint64_t>& bits)
+      : runs_(runs), minX_(minX), top_(runs.front().y), stride_(stride), bits_(bits.data()) {
+    for (const rowRun& r : runs_) setWords(r, true);
+  }
+  bitRegion(const bitRegion&) = delete;
+  bitRegion& operator=(const bitRegion&) = delete;
+  ~bitRegion() {
+    for (const rowRun& r : runs_) setWords(r, false);
+  }
+
+  bool holds(std::int64_t x, std::int64_t y) const {
+    const auto column = static_cast<std::size_t>(x - minX_ + 1);
+    const auto row = static_cast<std::size_t>(y - top_ + 1);
+    return (bits_[row * stride_ + column / 64] >> (column % 64)) & 1;
+  }
+
+ private:
+  void setWords(const rowRun& r, bool on) {
+    std::uint64_t* row = bits_ + static_cast<std::size_t>(std::int64_t{r.y} - top_ + 1) * stride_;
+    const auto first = static_cast<std::size_t>(std::int64_t{r.first} - minX_ + 1);
+    const auto last = static_cast<std::size_t>(std::int64_t{r.last} - minX_ + 1);
+    for (std::size_t w = first / 64; w <= last / 64; ++w) {
+      if (!on) {
+        row[w] = 0;
+        continue;
+      }
+      const std::uint64_t from = w == first / 64 ? ~std::uint64_t{0} << (first % 64) : ~std::uint64_t{0};
+      const std::uint64_t to = w == last / 64 ? ~std::uint64_t{0} >> (63 - last % 64) : ~std::uint64_t{0};
+      row[w] |= from & to;
+    }
+  }
+
+  const std::vector<rowRun>& runs_;
+  int minX_;
+  int top_;
+  std::size_t stride_;
+  std::uint64_t* bits_;
+};
+
+// fromMask's walk over a region: from the first pixel in scan order, each
+// step takes the first direction, clockwise from two left of the last step's,
+// whose neighbour is a region pixel. `next(x, y, direction)` gives it, or -1.
+template <class Next>
+void walk(const point& start, std::int64_t stepLimit, Next next, std::vector<point>& points) {
+  points.clear();
+  points.push_back(start);
+  std::int64_t x = start.x;
+  std::int64_t y = start.y;
+  int direction = 0;
+  for (std::int64_t steps = 0; steps < stepLimit; ++steps) {
+    direction = next(x, y, direction);
+    if (direction < 0) return;  // an isolated pixel: the contour is the start point alone
+    x += directionStepX[direction];
+    y += directionStepY[direction];
+    points.push_back(point(static_cast<int>(x), static_cast<int>(y)));
+    direction = (direction + 2) % 8;
+    if (x == start.x && y == start.y) break;
+  }
+  points.pop_back();  // the repeated start point
+}
+
+}  // namespace
+
+void traceSpans(const tpointList<int>& spans, borderPoints& contour, traceScratch& s) {
+  const box b = spans.boundingBox();
+  const std::int64_t columns = std::int64_t{b.maxX} - b.minX + 1;
+  const std::int64_t rows = std::int64_t{b.maxY} - b.minY + 1;
+  checkedCellCount(rows, columns);  // the raster buildFromIo would size
+  contour.clear();
+  runsOfSpans(spans, s.runs);
+  if (s.runs.empty()) return;
+  const point start(s.runs.front().first, s.runs.front().y);
+  const std::int64_t stepLimit = 8 * rows * columns + 8;
+
+  // A raster of bits where its words are not many more than the runs, runs
+  // looked up by row otherwise (few runs far apart).
+  int minX = s.runs.front().first;
+  int maxX = s.runs.front().last;
+  for (const rowRun& r : s.runs) {
+    minX = std::min(minX, r.first);
+    maxX = std::max(maxX, r.last);
+  }
+  const auto stride = static_cast<std::size_t>((std::int64_t{maxX} - minX + 2) / 64 + 1);
+  const std::int64_t runRows = std::int64_t{s.runs.back().y} - s.runs.front().y + 1;
+  const std::int64_t words = (runRows + 2) * static_cast<std::int64_t>(stride);
+  if (words <= 32 * static_cast<std::int64_t>(s.runs.size()) + 1024) {
+    if (s.bits.size() < static_cast<std::size_t>(words)) s.bits.resize(static_cast<std::size_t>(words), 0);
+    const bitRegion region(s.runs, minX, stride, s.bits);
+    walk(start, stepLimit, [&region](std::int64_t x, std::int64_t y, int direction) {
+      for (int tries = 0; tries < 8; ++tries) {
+        if (region.holds(x + directionStepX[direction], y + directionStepY[direction])) return direction;
+        direction = (direction + 7) % 8;
+      }
+      return -1;
+    }, s.points);
+  } else {
+    const runLookup region(s.runs, s.rowStarts);
+    walk(start, stepLimit, [&region](std::int64_t x, std::int64_t y, int direction) {
+      return static_cast<int>(nextDirection.of[region.neighbours(x, y)][direction]);
+    }, s.points);
+  }
+  contour.appendPoints(s.points.data(), s.points.data() + s.points.size());
+}
+
 bool borderPoints::toMask(channel8& mask) const {
   if (empty()) return true;
   sizeForStoredBox(storedBox, mask);

@@ -42,6 +42,25 @@ struct fillScratch {
 //   lti::contourFillRuns(contour, runs, scratch);  // runs[i].y, .first, .last
 void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, fillScratch& scratch);
 
+// Scratch space of traceSpans, kept by a caller that traces often.
+struct traceScratch {
+  std::vector<rowRun> runs;
+  std::vector<std::uint32_t> rowStarts;
+  std::vector<std::uint64_t> bits;  // all zero between calls
+  std::vector<point> points;
+};
+
+class borderPoints;
+
+// The contour that borderPoints::buildFromIo gives of the spans, traced over
+// their runs instead of a raster of their box: the work grows with the
+// contour and the runs, not with the box. Raises allocException where
+// buildFromIo would (a box beyond the raster size bound).
+//
+//   lti::traceScratch scratch;
+//   lti::traceSpans(spans, contour, scratch);  // as contour.buildFromIo(spans)
+void traceSpans(const tpointList<int>& spans, borderPoints& contour, traceScratch& scratch);
+
 class borderPoints : public tpointList<int> {
  public:
   borderPoints() = default;

@@ -193,6 +193,11 @@ int tpointList<T>::pushBack(const tpoint<T>& value) {
 }
 
 template <class T>
+void tpointList<T>::appendPoints(const tpoint<T>* first, const tpoint<T>* last) {
+  for (; first != last; ++first) linkBefore(&head_, makeNode(*first));
+}
+
+template <class T>
 int tpointList<T>::popBack() {
   if (count_ == 0) return 0;
   erase(iterator(head_.prev));

@@ -112,6 +112,9 @@ class tpointList : public ioObject {
   virtual bool isEqual(const tpointList& other) const;
   virtual bool empty() const;
 
+  // Appends the points of [first, last) in order, as pushBack of each would,
+  // without a virtual call per point.
+  void appendPoints(const tpoint<T>* first, const tpoint<T>* last);
   // Copy assignment that reuses this list's nodes; copies storedBox too.
   tpointList& assignFrom(const tpointList& other);
   // Stable merge sort into scan order that relinks nodes and copies no points.

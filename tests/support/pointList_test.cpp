@@ -130,6 +130,35 @@ TEST(PointList, SortIsStableScanOrder) {
   EXPECT_EQ(pointsBackwards(list), pointsOf(list));
 }
 
+// Appending reuses erased nodes and carves new chunks as pushBack does; the
+// points follow the list's own, linked both ways.
+TEST(PointList, AppendPointsKeepsOrderAndLinks) {
+  struct Case {
+    const char* name;
+    Points before;
+    int erased;  // points erased from the front before appending
+    int appended;
+  };
+  const Case cases[] = {
+      {"onto an empty list", {}, 0, 3},
+      {"nothing appended", {point(1, 1)}, 0, 0},
+      {"into erased nodes", {point(0, 0), point(1, 0), point(2, 0), point(3, 0)}, 3, 2},
+      {"across new chunks", {point(5, 5)}, 0, 500},
+  };
+  for (const Case& c : cases) {
+    List list = listOf(c.before);
+    for (int i = 0; i < c.erased; ++i) list.erase(list.begin());
+    Points added;
+    for (int i = 0; i < c.appended; ++i) added.emplace_back(i, -i);
+    list.appendPoints(added.data(), added.data() + added.size());
+    Points expected(c.before.begin() + c.erased, c.before.end());
+    expected.insert(expected.end(), added.begin(), added.end());
+    EXPECT_EQ(pointsOf(list), expected) << c.name;
+    EXPECT_EQ(pointsBackwards(list), expected) << c.name;
+    EXPECT_EQ(list.size(), static_cast<int>(expected.size())) << c.name;
+  }
+}
+
 TEST(PointList, SortHandlesLongListsWithNegativeCoordinates) {
   List list;
   Points expected;

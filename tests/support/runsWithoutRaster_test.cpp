@@ -2,9 +2,11 @@
 // raster of the box give exactly what the raster conversions give.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <limits>
+#include <utility>
 #include <random>
 #include <vector>
 
@@ -174,6 +176,85 @@ TEST(RunsWithoutRaster, FillRaisesWhereTheRasterWould) {
       EXPECT_EQ(flat(runs), runsOfRaster(mask, contour.empty() ? lti::box{} : contour.boundingBox())) << c.name;
     }
   }
+}
+
+// Spans of random pixels, rows `rowStep` apart: with many rows between them
+// the runs are looked up by row rather than drawn as bits.
+Points randomSpans(std::mt19937& random, int at, int rowStep, int columns) {
+  const int rows = 1 + static_cast<int>(random() % 20);
+  const double density = 0.3 + 0.6 * (random() % 100) / 100.0;
+  Points spans;
+  for (int y = 0; y < rows; ++y) {
+    for (int x = 0; x < columns; ++x) {
+      if ((random() % 1000) / 1000.0 >= density) continue;
+      const int first = x;
+      while (x + 1 < columns && (random() % 1000) / 1000.0 < density) ++x;
+      spans.emplace_back(at + first, at + y * rowStep);
+      spans.emplace_back(at + x, at + y * rowStep);
+    }
+  }
+  return spans;
+}
+
+TEST(RunsWithoutRaster, TraceOfSpansIsTheRastersTrace) {
+  constexpr int top = std::numeric_limits<int>::max() - 50 * 1000, bottom = std::numeric_limits<int>::min();
+  struct Family {
+    const char* name;
+    std::function<Points(std::mt19937&, int)> make;
+  };
+  const Family families[] = {
+      {"pixels in scan order", [](std::mt19937& r, int at) { return randomSpans(r, at, 1, 3 + static_cast<int>(r() % 30)); }},
+      {"shuffled pairs, overlapping and repeated",
+       [](std::mt19937& r, int at) {
+         Points spans = randomSpans(r, at, 1, 3 + static_cast<int>(r() % 20));
+         std::vector<std::pair<point, point>> pairs;
+         for (std::size_t i = 0; i + 1 < spans.size(); i += 2) pairs.emplace_back(spans[i], spans[i + 1]);
+         for (std::size_t i = 0; i < pairs.size() / 3; ++i) {
+           auto p = pairs[r() % pairs.size()];
+           p.second.x += static_cast<int>(r() % 4);
+           pairs.push_back(p);
+         }
+         std::shuffle(pairs.begin(), pairs.end(), r);
+         Points out;
+         for (const auto& p : pairs) out.insert(out.end(), {p.first, p.second});
+         return out;
+       }},
+      {"faulty pairs: reversed, across rows, one left over",
+       [](std::mt19937& r, int at) {
+         Points spans = randomSpans(r, at, 1, 3 + static_cast<int>(r() % 20));
+         if (spans.empty()) return spans;
+         const std::size_t i = r() % spans.size();
+         const int fault = static_cast<int>(r() % 3);
+         if (fault == 0) std::swap(spans[i & ~std::size_t{1}], spans[i | 1]);
+         if (fault == 1) spans[i].y += 1;
+         if (fault == 2) spans.insert(spans.begin() + static_cast<std::ptrdiff_t>(i), spans[i]);
+         return spans;
+       }},
+      {"rows far apart, many runs each",
+       [](std::mt19937& r, int at) { return randomSpans(r, at, 1000, 40 + static_cast<int>(r() % 40)); }},
+      {"many runs a row, and specks far below",
+       [](std::mt19937& r, int at) {
+         Points spans = randomSpans(r, at, 1, 40 + static_cast<int>(r() % 40));
+         for (int k = 1; k <= 2; ++k) spans.insert(spans.end(), {point(at, at + k * 20000), point(at, at + k * 20000)});
+         return spans;
+       }},
+  };
+  std::mt19937 random(78);
+  lti::traceScratch scratch;
+  for (const Family& f : families) {
+    for (int round = 0; round < 400; ++round) {
+      const int at = round % 5 == 0 ? top : round % 5 == 1 ? bottom : -50 + static_cast<int>(random() % 100);
+      const lti::ioPoints spans = listOf<lti::ioPoints>(f.make(random, at));
+      lti::borderPoints raster, runs = listOf<lti::borderPoints>({{1, 2}});
+      raster.buildFromIo(spans);
+      lti::traceSpans(spans, runs, scratch);
+      ASSERT_EQ(testing_lists::pointsOf(runs), testing_lists::pointsOf(raster)) << f.name << ", round " << round;
+    }
+  }
+  const lti::ioPoints tooWide = listOf<lti::ioPoints>({{0, 0}, {0, 0}, {30000, 30000}, {30000, 30000}});
+  lti::borderPoints contour;
+  EXPECT_THROW(lti::traceSpans(tooWide, contour, scratch), lti::allocException);
+  EXPECT_THROW(contour.buildFromIo(tooWide), lti::allocException);
 }
 
 }  // namespace
