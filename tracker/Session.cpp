@@ -425,6 +425,22 @@ void Session::measure(std::vector<tracking::FrameRecord>& records, const video::
   rows_.clear();
 }
 
+// With several workers, a file whose frames need not be kept is tracked in
+// pieces that begin at key frames, each decoded by a worker's own reader:
+// the pieces' first frames, the first at the start. At least two seconds
+// apart, so that the seeks cost little. Empty: one reader for all.
+std::vector<double> Session::pieceStarts() const {
+  constexpr double shortest = 2.0;  // seconds
+  const video::SourceInfo& info = source_->info();
+  if (options_.jobs < 2 || options_.holdFrames || !streamStart_.empty() || !info.seekable) return {};
+  const double end = info.duration > 0 ? std::min(options_.end, info.duration) : options_.end;
+  std::vector<double> starts{options_.start};
+  for (double key : source_->keyframeTimes()) {
+    if (key >= starts.back() + shortest && key + shortest <= end) starts.push_back(key);
+  }
+  return starts;
+}
+
 RunResult Session::run(const DeliverRows& deliver, const std::atomic<bool>* stop, const RecordsHook& recordsHook,
                        const FrameRowsHook& framesHook) {
   if (ran_ || !source_) throw SessionError("a session tracks its source once");
@@ -440,10 +456,18 @@ RunResult Session::run(const DeliverRows& deliver, const std::atomic<bool>* stop
     result.rows += static_cast<std::int64_t>(rows.size());
     deliver(rows);
   };
-  result.loop = tracking::trackSource(frames, setup_, settings,
-                                      [&](std::vector<tracking::FrameRecord>& records, const video::Frame& frame) {
-                                        measure(records, frame, counted, recordsHook, framesHook);
-                                      });
+  const auto measured = [&](std::vector<tracking::FrameRecord>& records, const video::Frame& frame) {
+    measure(records, frame, counted, recordsHook, framesHook);
+  };
+  const std::vector<double> pieces = pieceStarts();
+  if (pieces.size() > 1) {
+    video::InputOptions input = options_.input;
+    input.video.threads = 1;
+    const auto open = [&] { return video::openInput(options_.inputs, input); };
+    result.loop = tracking::trackPieces(open, pieces, setup_, settings, measured);
+  } else {
+    result.loop = tracking::trackSource(frames, setup_, settings, measured);
+  }
   std::vector<tracking::FrameRecord> none;
   behaviour_->finish(rows_);
   measure(none, video::Frame(), counted, nullptr, framesHook);

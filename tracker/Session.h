@@ -144,6 +144,7 @@ class Session {
  private:
   void prepare(int width, int height);
   void sampleSource();
+  std::vector<double> pieceStarts() const;
   void prepareBackground(const std::vector<video::Frame>& samples);
   void resolveArenas();
   void calibrateArenas(const std::vector<video::Frame>& samples);

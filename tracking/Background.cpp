@@ -83,7 +83,7 @@ std::vector<video::Frame> sampleFrames(video::FrameSource& source, double start,
   return samples;
 }
 
-std::vector<video::Frame> sampleFramesSideBySide(const OpenSource& open, double start, double end, int count,
+std::vector<video::Frame> sampleFramesSideBySide(const video::OpenSource& open, double start, double end, int count,
                                                  int readers, std::string* ended) {
   readers = std::clamp(readers, 1, std::max(count, 1));
   struct Share {

@@ -42,8 +42,7 @@ std::vector<video::Frame> sampleFrames(video::FrameSource& source, double start,
 // The same samples read by `readers` sources side by side, each opened by
 // `open` and on a thread of its own, each reading an equal run of the
 // slices: the frames of sampleFrames, sooner on several cores.
-using OpenSource = std::function<std::unique_ptr<video::FrameSource>()>;
-std::vector<video::Frame> sampleFramesSideBySide(const OpenSource& open, double start, double end, int count,
+std::vector<video::Frame> sampleFramesSideBySide(const video::OpenSource& open, double start, double end, int count,
                                                  int readers, std::string* ended = nullptr);
 
 // The per-pixel median of the samples (all of one size), each scaled to the

@@ -1,6 +1,8 @@
 #include "tracking/Tracker.h"
 
+#include <algorithm>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <exception>
 #include <mutex>
@@ -247,6 +249,159 @@ LoopResult trackOnThreads(video::FrameSource& source, const TrackerSetup& setup,
 }
 
 }  // namespace
+
+namespace {
+
+// One piece of the file: its frames' records as its worker makes them.
+struct Piece {
+  double start = 0;
+  double end = 0;
+  std::deque<Job> ready;   // tracked, not yet delivered
+  bool taken = false;
+  bool done = false;
+  std::string sourceError;  // the reader failed inside this piece
+};
+
+// Frames a piece may hold ahead of its turn before its worker waits.
+constexpr std::size_t pieceBacklog = 1024;
+
+video::Frame withoutPixels(const video::Frame& f) {
+  video::Frame meta;
+  meta.index = f.index;
+  meta.time = f.time;
+  meta.width = f.width;
+  meta.height = f.height;
+  meta.error = f.error;
+  return meta;
+}
+
+}  // namespace
+
+LoopResult trackPieces(const video::OpenSource& open, const std::vector<double>& starts, const TrackerSetup& setup,
+                       const LoopSettings& settings, const DeliverRecords& deliver) {
+  const int jobs = std::max(1, settings.jobs);
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<Piece> pieces;
+  for (std::size_t k = 0; k < starts.size(); ++k) {
+    Piece p;
+    p.start = starts[k];
+    p.end = k + 1 < starts.size() ? starts[k + 1] : settings.end;
+    pieces.push_back(std::move(p));
+  }
+  std::size_t head = 0;      // the piece being delivered
+  std::size_t nextPiece = 0; // the first piece no worker has taken
+  bool quit = false;         // the run is over: every worker stops
+  std::size_t firstFailed = SIZE_MAX;  // the first piece whose reader failed: none after it is taken
+  std::exception_ptr failure;
+  LoopResult result;
+  const std::size_t inFlight = static_cast<std::size_t>(jobs) + 1;  // pieces taken ahead of the head, at most
+
+  auto stopAsked = [&] { return settings.stop != nullptr && settings.stop->load(); };
+
+  auto worker = [&] {
+    try {
+      FrameTracker tracker(setup);
+      std::unique_ptr<video::FrameSource> source;
+      for (;;) {
+        std::size_t k;
+        {
+          std::unique_lock<std::mutex> lock(mutex);
+          changed.wait(lock, [&] { return quit || nextPiece >= pieces.size() || nextPiece < head + inFlight; });
+          if (quit || nextPiece >= pieces.size() || nextPiece > firstFailed) return;
+          k = nextPiece++;
+          pieces[k].taken = true;
+        }
+        Piece& piece = pieces[k];  // deque elements stay put
+        std::string error;
+        try {
+          if (!source) source = open();
+          source->seekExact(piece.start);
+          for (;;) {
+            if (stopAsked()) break;
+            Job job;
+            if (!source->next(job.frame) || job.frame.time >= piece.end) break;
+            tracker.track(job.frame, job.records);
+            job.frame = withoutPixels(job.frame);
+            std::unique_lock<std::mutex> lock(mutex);
+            piece.ready.push_back(std::move(job));
+            changed.notify_all();
+            changed.wait(lock, [&] { return quit || piece.ready.size() < pieceBacklog; });
+            if (quit) return;
+          }
+        } catch (const video::SourceError& e) {
+          error = e.what();
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        piece.sourceError = error;
+        piece.done = true;
+        if (!error.empty()) firstFailed = std::min(firstFailed, k);  // nothing after it is delivered
+        changed.notify_all();
+      }
+    } catch (...) {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (!failure) failure = std::current_exception();
+      quit = true;
+      changed.notify_all();
+    }
+  };
+
+  std::vector<std::thread> threads;
+  for (int i = 0; i < jobs; ++i) threads.emplace_back(worker);
+  struct JoinAll {
+    std::vector<std::thread>& threads;
+    ~JoinAll() {
+      for (std::thread& t : threads) t.join();
+    }
+  } joinAll{threads};
+
+  BodyChange change;
+  while (head < pieces.size()) {
+    Job job;
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      Piece& piece = pieces[head];
+      changed.wait(lock, [&] { return !piece.ready.empty() || piece.done || failure; });
+      if (failure) break;
+      if (piece.ready.empty()) {  // the piece is done and delivered
+        if (!piece.sourceError.empty()) {
+          result.sourceError = piece.sourceError;
+          break;
+        }
+        if (stopAsked()) {
+          result.interrupted = true;
+          break;
+        }
+        ++head;
+        changed.notify_all();
+        continue;
+      }
+      job = std::move(piece.ready.front());
+      piece.ready.pop_front();
+      changed.notify_all();
+    }
+    change.update(job.records);
+    if (!job.frame.error.empty()) ++result.decodeErrors;
+    ++result.frames;
+    try {
+      deliver(job.records, job.frame);
+    } catch (...) {
+      std::lock_guard<std::mutex> lock(mutex);
+      failure = std::current_exception();
+      break;
+    }
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    quit = true;
+    changed.notify_all();
+  }
+  for (std::thread& t : threads) t.join();
+  threads.clear();
+  if (failure) std::rethrow_exception(failure);
+  if (stopAsked()) result.interrupted = true;
+  return result;
+}
 
 LoopResult trackSource(video::FrameSource& source, const TrackerSetup& setup, const LoopSettings& settings,
                        const DeliverRecords& deliver) {

@@ -107,4 +107,16 @@ using DeliverRecords = std::function<void(std::vector<FrameRecord>& records, con
 LoopResult trackSource(video::FrameSource& source, const TrackerSetup& setup, const LoopSettings& settings,
                        const DeliverRecords& deliver);
 
+// The same records for a seekable file, tracked in pieces that each begin at
+// a key frame: piece k is [starts[k], starts[k + 1]) (the last one ends at
+// LoopSettings::end), and each of `jobs` workers decodes the pieces it takes
+// with a reader of its own, from `open`, on one thread. A decoder's own
+// threads wait on each other's frames; readers of separate pieces do not,
+// so this scales with the cores. Records come to `deliver` in frame order,
+// with frames that carry no pixels. At most a few pieces are in flight, and
+// a piece waits while more than a bounded number of its records wait for
+// the ones before it.
+LoopResult trackPieces(const video::OpenSource& open, const std::vector<double>& starts, const TrackerSetup& setup,
+                       const LoopSettings& settings, const DeliverRecords& deliver);
+
 }  // namespace tressel::tracking

@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -102,5 +103,8 @@ class FrameSource {
   // empty when it lists none.
   virtual std::vector<double> keyframeTimes() const = 0;
 };
+
+// Opens another reader of the same source (a sampler's, a worker's).
+using OpenSource = std::function<std::unique_ptr<FrameSource>()>;
 
 }  // namespace tressel::video

@@ -300,6 +300,51 @@ TEST(Background, SamplesReadSideBySideAreTheOnesOneReaderTakes) {
   }
 }
 
+TEST(Tracker, PiecesFromKeyFramesGiveTheRowsOfOneReader) {
+  TrackerSetup setup;
+  setup.background = floorBackground();
+  ArenaSetup arena;
+  arena.segmentation.threshold = 12;
+  setup.arenas.push_back(arena);
+  struct Case {
+    const char* name;
+    std::vector<double> starts;
+    int jobs;
+    std::size_t failAt;  // SIZE_MAX: never
+  };
+  for (const Case& c : {Case{"two workers", {0, 0.5, 1.0, 1.5, 2.0}, 2, SIZE_MAX},
+                        Case{"more workers than pieces need", {0, 0.3125, 1.4375}, 5, SIZE_MAX},
+                        Case{"a read fails in a middle piece", {0, 0.5, 1.0, 1.5, 2.0}, 3, 30}}) {
+    MemorySource source = walkingSource(40);
+    source.frames[7].error = "corrupt packet";
+    source.frames[7].pixels = nullptr;
+    source.failAt = c.failAt;
+    auto collect = [](std::vector<FrameRecord>& rows, std::vector<std::int64_t>& framesSeen) {
+      return [&rows, &framesSeen](std::vector<FrameRecord>& records, const video::Frame& frame) {
+        rows.insert(rows.end(), records.begin(), records.end());
+        framesSeen.push_back(frame.index);
+      };
+    };
+    std::vector<FrameRecord> one, pieces;
+    std::vector<std::int64_t> oneFrames, pieceFrames;
+    MemorySource reader = source;
+    const LoopResult a = trackSource(reader, setup, LoopSettings{1}, collect(one, oneFrames));
+    const LoopResult b = trackPieces([&] { return std::make_unique<MemorySource>(source); }, c.starts, setup,
+                                     LoopSettings{c.jobs}, collect(pieces, pieceFrames));
+    EXPECT_EQ(b.frames, a.frames) << c.name;
+    EXPECT_EQ(b.decodeErrors, a.decodeErrors) << c.name;
+    EXPECT_EQ(b.sourceError, a.sourceError) << c.name;
+    EXPECT_EQ(pieceFrames, oneFrames) << c.name;
+    ASSERT_EQ(pieces.size(), one.size()) << c.name;
+    for (std::size_t i = 0; i < one.size(); ++i) {
+      EXPECT_EQ(pieces[i].frame, one[i].frame) << c.name;
+      EXPECT_EQ(pieces[i].status, one[i].status) << c.name;
+      EXPECT_EQ(pieces[i].nose, one[i].nose) << c.name;
+      EXPECT_EQ(pieces[i].bodyChangePx, one[i].bodyChangePx) << c.name << ", frame " << i;
+    }
+  }
+}
+
 TEST(Tracker, RowsComeInFrameOrderWhateverTheJobsAndBadFramesSayWhy) {
   MemorySource source = walkingSource(40);
   source.frames[7].error = "corrupt packet";
