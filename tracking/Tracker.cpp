@@ -143,6 +143,24 @@ struct Job {
   bool done = false;
 };
 
+// Joins the threads however the loop is left (the loop also joins them
+// itself, to pass on an exception only once they have ended).
+struct JoinAll {
+  std::vector<std::thread>& threads;
+  ~JoinAll() {
+    for (std::thread& t : threads) t.join();
+  }
+};
+
+// A frame's records, in frame order: the body's change from the frame
+// before, the counts, then the caller.
+void handOn(Job& job, BodyChange& change, LoopResult& result, const DeliverRecords& deliver) {
+  change.update(job.records);
+  if (!job.frame.error.empty()) ++result.decodeErrors;
+  ++result.frames;
+  deliver(job.records, job.frame);
+}
+
 }  // namespace
 
 namespace {
@@ -209,12 +227,7 @@ LoopResult trackOnThreads(video::FrameSource& source, const TrackerSetup& setup,
   std::vector<std::thread> threads;
   threads.emplace_back(reader);
   for (int i = 0; i < settings.jobs; ++i) threads.emplace_back(worker);
-  struct JoinAll {
-    std::vector<std::thread>& threads;
-    ~JoinAll() {
-      for (std::thread& t : threads) t.join();
-    }
-  } joinAll{threads};
+  JoinAll joinAll{threads};
 
   BodyChange change;
   std::exception_ptr failure;
@@ -229,11 +242,8 @@ LoopResult trackOnThreads(video::FrameSource& source, const TrackerSetup& setup,
       --nextToWork;
       changed.notify_all();
     }
-    change.update(job.records);
-    if (!job.frame.error.empty()) ++result.decodeErrors;
-    ++result.frames;
     try {
-      deliver(job.records, job.frame);
+      handOn(job, change, result, deliver);
     } catch (...) {
       failure = std::current_exception();
       std::lock_guard<std::mutex> lock(mutex);
@@ -348,12 +358,7 @@ LoopResult trackPieces(const video::OpenSource& open, const std::vector<double>&
 
   std::vector<std::thread> threads;
   for (int i = 0; i < jobs; ++i) threads.emplace_back(worker);
-  struct JoinAll {
-    std::vector<std::thread>& threads;
-    ~JoinAll() {
-      for (std::thread& t : threads) t.join();
-    }
-  } joinAll{threads};
+  JoinAll joinAll{threads};
 
   BodyChange change;
   while (head < pieces.size()) {
@@ -380,11 +385,8 @@ LoopResult trackPieces(const video::OpenSource& open, const std::vector<double>&
       piece.ready.pop_front();
       changed.notify_all();
     }
-    change.update(job.records);
-    if (!job.frame.error.empty()) ++result.decodeErrors;
-    ++result.frames;
     try {
-      deliver(job.records, job.frame);
+      handOn(job, change, result, deliver);
     } catch (...) {
       std::lock_guard<std::mutex> lock(mutex);
       failure = std::current_exception();
