@@ -31,15 +31,13 @@ make_video() {
   mv "$videos/$name.mp4.partial.mp4" "$videos/$name.mp4"
 }
 
-# fastest CMD...: the shortest wall time of $runs runs, in seconds; the peak
-# resident memory of that run in KiB goes to $peak.
-peak=0
+# fastest CMD...: the shortest wall time of $runs runs, in seconds.
 fastest() {
-  local best="" t m
+  local best="" t
   for _ in $(seq "$runs"); do
-    /usr/bin/time -f '%e %M' -o "$work/time.txt" "$@" >/dev/null 2>&1
-    read -r t m <"$work/time.txt"
-    if [ -z "$best" ] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then best="$t"; peak="$m"; fi
+    /usr/bin/time -f '%e' -o "$work/time.txt" "$@" >/dev/null 2>&1
+    read -r t <"$work/time.txt"
+    if [ -z "$best" ] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then best="$t"; fi
   done
   echo "$best"
 }
@@ -89,7 +87,8 @@ for name in vga60 vga600 hd60 openfield; do
   d="$(fastest taskset -c 0 "$decode" "$video" 1)"
   s="$(fastest taskset -c 0 "$decode" "$video" --sample 51)"
   t="$(fastest taskset -c 0 "$tool" track "$video" --jobs 1 --out "$work/$name.csv")"
-  peaks[$name]="$peak"
+  /usr/bin/time -f '%M' -o "$work/memory.txt" "$tool" track "$video" --jobs 1 --out "$work/$name.csv" >/dev/null 2>&1
+  peaks[$name]="$(cat "$work/memory.txt")"
   f="$(fastest taskset -c 0 ffmpeg -v error -threads 1 -i "$video" -f null -)"
   d2="$(fastest "$decode" "$video" 2)"
   two="$(fastest "$tool" track "$video" --jobs 2 --out "$work/$name-2.csv")"
