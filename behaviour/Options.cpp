@@ -7,15 +7,6 @@
 #include "behaviour/Json.h"
 
 namespace tressel::behaviour {
-namespace {
-
-// A whole decimal number (from_chars: no locale, no leading '+' or spaces).
-bool readNumber(std::string_view text, double& value) {
-  if (text.empty()) return false;
-  const char* end = text.data() + text.size();
-  const auto [next, status] = std::from_chars(text.data(), end, value);
-  return status == std::errc() && next == end && std::isfinite(value);
-}
 
 bool readInt(std::string_view text, int min, int max, int& value) {
   int v = 0;
@@ -24,6 +15,16 @@ bool readInt(std::string_view text, int min, int max, int& value) {
   if (status != std::errc() || next != end || v < min || v > max) return false;
   value = v;
   return true;
+}
+
+namespace {
+
+// A whole decimal number (from_chars: no locale, no leading '+' or spaces).
+bool readNumber(std::string_view text, double& value) {
+  if (text.empty()) return false;
+  const char* end = text.data() + text.size();
+  const auto [next, status] = std::from_chars(text.data(), end, value);
+  return status == std::errc() && next == end && std::isfinite(value);
 }
 
 bool endsWith(std::string_view text, std::string_view suffix) {

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "behaviour/Arenas.h"
@@ -87,5 +88,9 @@ Calibration calibrationFor(const BehaviourOptions& options, const Arena& arena);
 // A speed in the calibration's units per second; NaN for body lengths while
 // the body length is not known yet.
 double speedInUnits(const Speed& speed, const Calibration& calibration, double bodyLengthPx);
+
+// A whole decimal number from min to max, the whole text (no sign '+', no
+// spaces); `value` is left alone otherwise.
+bool readInt(std::string_view text, int min, int max, int& value);
 
 }  // namespace tressel::behaviour

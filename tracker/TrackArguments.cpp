@@ -1,6 +1,5 @@
 #include "tracker/TrackArguments.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
@@ -45,15 +44,6 @@ const ParameterField* parameterOption(const std::string& name) {
 }
 
 }  // namespace
-
-bool readInt(const std::string& text, int min, int max, int& value) {
-  int v = 0;
-  const char* end = text.data() + text.size();
-  const auto [next, status] = std::from_chars(text.data(), end, v);
-  if (status != std::errc() || next != end || v < min || v > max) return false;
-  value = v;
-  return true;
-}
 
 std::optional<std::string> parseTrackOption(const std::string& name, const std::function<bool()>& takeValue,
                                             const std::string& value, TrackOptions& t) {

@@ -40,6 +40,6 @@ std::string parseBehaviourArguments(const std::vector<std::string>& arguments, b
 constexpr int parameterOptionLimit = 1000000;
 
 // A whole number from min to max, the whole text; `value` is left alone otherwise.
-bool readInt(const std::string& text, int min, int max, int& value);
+using behaviour::readInt;
 
 }  // namespace tressel::tracker
