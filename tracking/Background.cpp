@@ -7,6 +7,10 @@
 #include <stdexcept>
 #include <thread>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tressel::tracking {
 namespace {
 
@@ -206,17 +210,59 @@ Background medianBackground(const std::vector<video::Frame>& samples, const Rect
   background.width = width;
   background.height = height;
   background.pixels.resize(static_cast<std::size_t>(width) * height);
+  // One row of every sample at a time, scaled, then the median of each column.
   const std::size_t n = samples.size();
-  std::vector<std::uint8_t> values(n);
+  const std::size_t stride = (static_cast<std::size_t>(width) + 15) / 16 * 16;
+  std::vector<std::uint8_t> rows(n * stride);
   for (int y = 0; y < height; ++y) {
-    std::uint8_t* out = background.pixels.data() + static_cast<std::size_t>(y) * width;
-    for (int x = 0; x < width; ++x) {
-      for (std::size_t k = 0; k < n; ++k) values[k] = scale[k][samples[k].row(y)[x]];
-      std::nth_element(values.begin(), values.begin() + n / 2, values.end());
-      out[x] = values[n / 2];
+    for (std::size_t k = 0; k < n; ++k) {
+      const std::uint8_t* in = samples[k].row(y);
+      std::uint8_t* scaled = rows.data() + k * stride;
+      for (int x = 0; x < width; ++x) scaled[x] = scale[k][in[x]];
     }
+    columnMedians(rows.data(), n, stride, width, background.pixels.data() + static_cast<std::size_t>(y) * width);
   }
   return background;
+}
+
+// The value at index count / 2 of the sorted column is the largest v with
+// at most count / 2 values below it, or with at least count - count / 2 at
+// or above it; its bits are decided from the top, each kept when the count
+// allows it.
+void columnMedians(const std::uint8_t* values, std::size_t count, std::size_t stride, int width, std::uint8_t* out) {
+  if (count == 0 || width <= 0) return;
+  const std::size_t need = count - count / 2;
+  int x = 0;
+#if defined(__SSE2__)
+  if (count <= 255) {
+    const __m128i needed = _mm_set1_epi8(static_cast<char>(need));
+    for (; x + 16 <= width; x += 16) {
+      __m128i median = _mm_setzero_si128();
+      for (int bit = 128; bit > 0; bit >>= 1) {
+        const __m128i bitMask = _mm_set1_epi8(static_cast<char>(bit));
+        const __m128i candidate = _mm_or_si128(median, bitMask);
+        __m128i atOrAbove = _mm_setzero_si128();  // a count in each byte, at most 255
+        for (std::size_t k = 0; k < count; ++k) {
+          const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + k * stride + x));
+          atOrAbove = _mm_sub_epi8(atOrAbove, _mm_cmpeq_epi8(_mm_max_epu8(v, candidate), v));
+        }
+        const __m128i keep = _mm_cmpeq_epi8(_mm_max_epu8(atOrAbove, needed), atOrAbove);
+        median = _mm_or_si128(median, _mm_and_si128(keep, bitMask));
+      }
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), median);
+    }
+  }
+#endif
+  for (; x < width; ++x) {
+    int median = 0;
+    for (int bit = 128; bit > 0; bit >>= 1) {
+      const int candidate = median | bit;
+      std::size_t atOrAbove = 0;
+      for (std::size_t k = 0; k < count; ++k) atOrAbove += values[k * stride + x] >= candidate;
+      if (atOrAbove >= need) median = candidate;
+    }
+    out[x] = static_cast<std::uint8_t>(median);
+  }
 }
 
 Calibration calibrate(const std::vector<video::Frame>& samples, const Background& background,

@@ -50,6 +50,12 @@ std::vector<video::Frame> sampleFramesSideBySide(const video::OpenSource& open, 
 Background medianBackground(const std::vector<video::Frame>& samples, const Rect& roi,
                             const std::vector<std::uint8_t>& arenaMask);
 
+// The median of each of `width` columns of `count` rows of bytes, row k at
+// values + k * stride (stride >= width): the value std::nth_element puts at
+// index count / 2. Found bit by bit from the top, 16 columns at a time where
+// the processor has SSE2.
+void columnMedians(const std::uint8_t* values, std::size_t count, std::size_t stride, int width, std::uint8_t* out);
+
 // What the caller fixes; the rest is learnt.
 struct CalibrationRequest {
   std::optional<Polarity> polarity;  // --animal dark|light; automatic when empty

@@ -212,6 +212,13 @@ TEST(PngWriter, WritesWhatTheReaderReadsBack) {
   ASSERT_TRUE(r.ok()) << r.error;
   EXPECT_EQ(r.mask.pixels, (std::vector<std::uint8_t>{0, 1, 0, 0, 0, 1}));
   EXPECT_NE(tressel_image::writePng("/nonexistent-dir/x.png", picture), "");
+
+  const tressel_image::GreyImage grey{5, 2, {0, 1, 128, 254, 255, 7, 0, 99, 200, 3}};
+  ASSERT_EQ(tressel_image::writePng(path, grey), "");
+  const tressel_image::GreyResult g = tressel_image::readGreyFile(path);
+  ASSERT_TRUE(g.ok()) << g.error;
+  EXPECT_EQ(g.image.width, 5);
+  EXPECT_EQ(g.image.pixels, grey.pixels);
 }
 
 }  // namespace

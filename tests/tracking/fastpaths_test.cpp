@@ -1,12 +1,14 @@
 // The segmenter's and the body analysis's shortcuts give what the plain
 // ways give: every comparison kernel the pixel-by-pixel runs, the grown
 // search the whole region's largest component, the per-run sums the
-// pixel-by-pixel body ends.
+// pixel-by-pixel body ends, the background's median bit by bit the sorted
+// middle.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
 
+#include "tracking/Background.h"
 #include "tracking/BodyEnds.h"
 #include "tracking/RowCompare.h"
 #include "tracking/Segmenter.h"
@@ -84,6 +86,32 @@ struct Far {
   Polarity polarity;
   int coarseStep, searchMargin;
 };
+
+TEST(Background, ColumnMediansAreTheSortedMiddle) {
+  struct Case {
+    std::size_t count;
+    int width;
+    int levels;  // values drawn from 0..levels-1, shifted to the top when odd
+  };
+  // 16 columns at a time and one at a time (past 255 rows, and the last
+  // columns of a row); few distinct values (ties) and the whole byte range.
+  const Case cases[] = {{1, 17, 256}, {2, 16, 256}, {3, 40, 2},   {4, 33, 3},  {50, 333, 256},
+                        {51, 31, 7},  {255, 48, 256}, {256, 20, 256}, {301, 19, 5}};
+  std::mt19937 random(5);
+  for (const Case& c : cases) {
+    const std::size_t stride = static_cast<std::size_t>(c.width) + 3;
+    std::vector<std::uint8_t> values(c.count * stride);
+    for (std::uint8_t& v : values) v = static_cast<std::uint8_t>(random() % c.levels + (c.levels % 2 ? 256 - c.levels : 0));
+    std::vector<std::uint8_t> medians(c.width);
+    columnMedians(values.data(), c.count, stride, c.width, medians.data());
+    for (int x = 0; x < c.width; ++x) {
+      std::vector<std::uint8_t> column;
+      for (std::size_t k = 0; k < c.count; ++k) column.push_back(values[k * stride + x]);
+      std::nth_element(column.begin(), column.begin() + c.count / 2, column.end());
+      ASSERT_EQ(medians[x], column[c.count / 2]) << c.count << " rows, " << c.width << " columns, column " << x;
+    }
+  }
+}
 
 TEST(Segmenter, TheGrownSearchFindsTheWholeRegionsLargestComponent) {
   const Far cases[] = {
