@@ -259,8 +259,9 @@ void Session::prepareBackground(const std::vector<video::Frame>& samples) {
     setup_.background.pixels = picture.image.pixels;
     backgroundSource_ = options_.backgroundImage;
   } else {
-    setup_.background =
-        tracking::medianBackground(samples, options_.roi.value_or(tracking::Rect{}), std::vector<std::uint8_t>{});
+    const int threads = std::min<int>(options_.jobs, std::max(1u, std::thread::hardware_concurrency()));
+    setup_.background = tracking::medianBackground(samples, options_.roi.value_or(tracking::Rect{}),
+                                                   std::vector<std::uint8_t>{}, threads);
   }
   resolveArenas();
   calibrateArenas(samples);

@@ -185,7 +185,7 @@ bool sampleInto(video::FrameSource& source, double start, double end, int count,
 }  // namespace
 
 Background medianBackground(const std::vector<video::Frame>& samples, const Rect& roi,
-                            const std::vector<std::uint8_t>& arenaMask) {
+                            const std::vector<std::uint8_t>& arenaMask, int threads) {
   if (samples.empty()) throw std::invalid_argument("no frames to estimate the background from");
   const int width = samples.front().width, height = samples.front().height;
   for (const video::Frame& f : samples) {
@@ -213,15 +213,27 @@ Background medianBackground(const std::vector<video::Frame>& samples, const Rect
   // One row of every sample at a time, scaled, then the median of each column.
   const std::size_t n = samples.size();
   const std::size_t stride = (static_cast<std::size_t>(width) + 15) / 16 * 16;
-  std::vector<std::uint8_t> rows(n * stride);
-  for (int y = 0; y < height; ++y) {
-    for (std::size_t k = 0; k < n; ++k) {
-      const std::uint8_t* in = samples[k].row(y);
-      std::uint8_t* scaled = rows.data() + k * stride;
-      for (int x = 0; x < width; ++x) scaled[x] = scale[k][in[x]];
+  const int bands = std::clamp(threads, 1, std::max(1, height / 16));
+  std::vector<std::vector<std::uint8_t>> rows(static_cast<std::size_t>(bands), std::vector<std::uint8_t>(n * stride));
+  auto band = [&](int b) {
+    std::uint8_t* scaled = rows[static_cast<std::size_t>(b)].data();
+    for (int y = b * height / bands; y < (b + 1) * height / bands; ++y) {
+      for (std::size_t k = 0; k < n; ++k) {
+        const std::uint8_t* in = samples[k].row(y);
+        for (int x = 0; x < width; ++x) scaled[k * stride + x] = scale[k][in[x]];
+      }
+      columnMedians(scaled, n, stride, width, background.pixels.data() + static_cast<std::size_t>(y) * width);
     }
-    columnMedians(rows.data(), n, stride, width, background.pixels.data() + static_cast<std::size_t>(y) * width);
+  };
+  std::vector<std::thread> helpers;
+  try {
+    for (int b = 1; b < bands; ++b) helpers.emplace_back(band, b);
+  } catch (...) {
+    for (std::thread& t : helpers) t.join();
+    throw;
   }
+  band(0);
+  for (std::thread& t : helpers) t.join();
   return background;
 }
 

@@ -46,9 +46,10 @@ std::vector<video::Frame> sampleFramesSideBySide(const video::OpenSource& open, 
                                                  int readers, std::string* ended = nullptr);
 
 // The per-pixel median of the samples (all of one size), each scaled to the
-// mean brightness of the arena (the ROI, within the arena mask when given).
+// mean brightness of the arena (the ROI, within the arena mask when given);
+// bands of rows on `threads` threads.
 Background medianBackground(const std::vector<video::Frame>& samples, const Rect& roi,
-                            const std::vector<std::uint8_t>& arenaMask);
+                            const std::vector<std::uint8_t>& arenaMask, int threads = 1);
 
 // The median of each of `width` columns of `count` rows of bytes, row k at
 // values + k * stride (stride >= width): the value std::nth_element puts at

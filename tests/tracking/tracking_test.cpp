@@ -191,6 +191,7 @@ TEST(Background, TheMedianOfAWalkIsTheFloorAndCalibrationFitsTheAnimal) {
       for (int x = 0; x < W; ++x) off += std::abs(background.pixels[static_cast<std::size_t>(y) * W + x] - floorAt(x, y)) > 4;
     }
     EXPECT_LT(off, W * H / 200);
+    for (const int threads : {2, 7}) EXPECT_EQ(medianBackground(samples, Rect{}, {}, threads).pixels, background.pixels);
 
     const Calibration c = calibrate(samples, background, CalibrationRequest{});
     EXPECT_EQ(c.settings.polarity, polarity);
