@@ -12,6 +12,7 @@
 #include "analysis/AnalysisParameters.h"
 #include "analysis/RegionMask.h"
 #include "analysis/WidthGrid.h"
+#include "analysis/contourScratch.h"
 #include "support/areaPoints.h"
 #include "support/borderPoints.h"
 #include "support/ioPoints.h"
@@ -141,6 +142,8 @@ class CTailAnalyzer : public AnalysisParameters {
   std::vector<lti::point> contourPoints;
   // Scratch space of the outline's trace on the fast path.
   lti::traceScratch traceScratch;
+  // Scratch space of the body contour's cleaning on the fast path.
+  ContourScratch contourScratch;
 
  private:
   void run(const lti::ioPoints& input, Retain retain);

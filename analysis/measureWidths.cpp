@@ -3,6 +3,7 @@
 // again or leaves the region. The widths go into the grid, the largest into
 // maxWidth.
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -21,6 +22,33 @@ int sign(int64 v) { return (v > 0) - (v < 0); }
 // larger - larger / 2, as |component| <= larger keeps the quotient below 2.
 int quantised(int64 component, int64 larger) {
   return std::llabs(component) >= larger - larger / 2 ? sign(component) : 0;
+}
+
+// The ray's direction for a chord (dx, dy): the chord's quantised direction
+// turned by a quarter turn, (0, 0) for a chord of no direction.
+struct Normal {
+  int sx = 0;
+  int sy = 0;
+};
+Normal normalOf(int64 dx, int64 dy) {
+  const int64 larger = std::max(std::llabs(dx), std::llabs(dy));
+  if (larger == 0) return {};
+  return {-quantised(dy, larger), quantised(dx, larger)};
+}
+
+// The chord of a contour whose neighbours touch spans at most 4 cells each
+// way: its normal is looked up, dx and dy each offset by `reach`.
+constexpr int reach = 4;
+constexpr int side = 2 * reach + 1;
+using NormalTable = std::array<Normal, side * side>;
+NormalTable makeNormalTable() {
+  NormalTable t{};
+  for (int dx = -reach; dx <= reach; ++dx) {
+    for (int dy = -reach; dy <= reach; ++dy) {
+      t[static_cast<std::size_t>((dx + reach) * side + dy + reach)] = normalOf(dx, dy);
+    }
+  }
+  return t;
 }
 
 // The first cell after `cell`, stepping by `offset`, that is not interior (in
@@ -60,45 +88,42 @@ int64 interiorStepsAlongRow(const std::uint8_t* cell, std::ptrdiff_t offset) {
 #endif
 }
 
-// The width at one contour point, whose cell is `start`. The ray starts at the
-// point; a step that leaves the box, or a first step that misses the area,
-// reverses it, and after two reversals the width is 1. Once the ray has
-// entered the area (on any attempt), it ends at the first pixel that is on the
-// contour or off the area. A step out of the box lands on the grid's frame,
-// which is not in the area.
-int rayWidth(const std::uint8_t* start, std::ptrdiff_t stride, int sx, int sy) {
-  int reversals = 0;
-  bool entered = false;
-  for (;;) {
-    if (reversals > 1) return 1;
-    const std::ptrdiff_t offset = sy * stride + sx;
-    const std::uint8_t* at = start;
-    int64 k = 0;  // steps taken
-    if (!entered) {
-      // The first step of a ray that has not yet entered the area decides
-      // whether the normal points into the region at all.
-      at += offset;
-      const std::uint8_t f = *at;
-      if (f & WidthGrid::inArea) {
-        entered = true;
-        if (f & WidthGrid::onBorder) return 1;
-        k = 1;
-      }
-    }
-    if (entered) {
-      // Interior cells are exactly "in the area, not on the contour"; the ray
-      // ends at the first cell that is anything else, if that lies in the box.
-      const int64 more = sy == 0 ? interiorStepsAlongRow(at, offset) : interiorSteps(at, offset);
-      k += more;
-      if (!(at[more * offset] & WidthGrid::outside)) {
-        return static_cast<int>(truncatedLength(k * k * (sx * sx + sy * sy)));
-      }
-    }
-    // The ray missed the area or ran out of the box: try the other way.
-    sx = -sx;
-    sy = -sy;
-    ++reversals;
+// The width at one contour point, whose cell is `start`, along `offset` (a
+// step of the normal). The ray starts at the point; a step that leaves the
+// box, or a first step that misses the area, reverses it, and after two
+// reversals the width is 1. Once the ray has entered the area (on either
+// attempt), it ends at the first pixel that is on the contour or off the
+// area; a ray reversed after entering starts again from the point itself. A
+// step out of the box lands on the grid's frame, which is not in the area.
+// The width is the ray's length in steps, times sqrt 2 along a diagonal,
+// truncated.
+template <bool alongRow, bool diagonal>
+int rayWidth(const std::uint8_t* start, std::ptrdiff_t offset) {
+  auto steps = [](const std::uint8_t* from, std::ptrdiff_t by) {
+    return alongRow ? interiorStepsAlongRow(from, by) : interiorSteps(from, by);
+  };
+  auto width = [](int64 k) {  // an integer's square root in double is exact
+    return static_cast<int>(diagonal ? truncatedLength(2 * k * k) : k);
+  };
+  std::uint8_t f = start[offset];
+  if (f & WidthGrid::inArea) {
+    if (f & WidthGrid::onBorder) return 1;
+    const int64 k = 1 + steps(start + offset, offset);
+    if (!(start[k * offset] & WidthGrid::outside)) return width(k);
+    const int64 back = steps(start, -offset);  // ran out of the box
+    return (start[-back * offset] & WidthGrid::outside) ? 1 : width(back);
   }
+  f = start[-offset];  // the normal points out of the area
+  if (!(f & WidthGrid::inArea) || (f & WidthGrid::onBorder)) return 1;
+  const int64 k = 1 + steps(start - offset, -offset);
+  return (start[-k * offset] & WidthGrid::outside) ? 1 : width(k);
+}
+
+int rayWidth(const std::uint8_t* start, std::ptrdiff_t stride, const Normal& u) {
+  const std::ptrdiff_t offset = u.sy * stride + u.sx;
+  if (u.sy == 0) return rayWidth<true, false>(start, offset);
+  if (u.sx == 0) return rayWidth<false, false>(start, offset);
+  return rayWidth<false, true>(start, offset);
 }
 
 }  // namespace
@@ -126,26 +151,29 @@ void CTailAnalyzer::measureWidths() {
     ring[static_cast<std::size_t>(j)] = ring[static_cast<std::size_t>(2 + ((j - 2) % n + n) % n)];
   }
 
+  static const NormalTable normals = makeNormalTable();
+  const std::uint8_t* const flags = grid.flags();
+  const std::ptrdiff_t stride = grid.stride();
+  int largest = 0;
   // p(2), p(3), ..., p(n-1), p(0), p(1): the chord of p(i) joins p(i-2) and p(i+2).
-  for (int64 k = 0; k < n; ++k) {
-    int64 i = k + 2;
-    if (i >= n) i = i % n;
+  int64 i = 2;
+  for (int64 k = 0; k < n; ++k, ++i) {
+    while (i >= n) i -= n;
     const lti::point* const at = &ring[static_cast<std::size_t>(i)];  // at[2] is p(i)
     const lti::point& here = at[2];
     const int64 dx = int64{at[4].x} - at[0].x;
     const int64 dy = int64{at[4].y} - at[0].y;
-    const int64 larger = std::max(std::llabs(dx), std::llabs(dy));
+    const std::uint64_t column = static_cast<std::uint64_t>(dx + reach);  // wraps below -reach
+    const std::uint64_t row = static_cast<std::uint64_t>(dy + reach);
+    const Normal u = column < side && row < side ? normals[column * side + row] : normalOf(dx, dy);
     const std::size_t cell = grid.index(here.x, here.y);
 
-    int width = 1;  // a point whose chord has no direction gets no ray
-    if (larger != 0) {
-      const int ux = quantised(dx, larger);
-      const int uy = quantised(dy, larger);
-      width = rayWidth(grid.flags() + cell, grid.stride(), -uy, ux);  // the chord's direction turned by a quarter turn
-    }
+    // A point whose chord has no direction gets no ray.
+    const int width = u.sx == 0 && u.sy == 0 ? 1 : rayWidth(flags + cell, stride, u);
     grid.storeWidth(cell, width);  // a later visit of the same pixel overwrites
-    if (width > maxWidth) maxWidth = width;
+    largest = std::max(largest, width);
   }
+  maxWidth = largest;
 }
 
 }  // namespace tressel

@@ -222,9 +222,13 @@ TEST(LoopPruning, AWalkAllTheWayRoundNeverRemovesP) {
 TEST(LoopPruning, FastPathOnRandomWalks) {
   struct Shape {
     int length;
-    int side;  // the walk stays on side x side pixels
+    int side;      // the walk stays on side x side pixels
+    point origin;  // from this corner: pixels are looked up by value, negative and far ones too
   };
-  const Shape shapes[] = {{5, 2}, {12, 3}, {40, 4}, {40, 8}, {150, 6}, {400, 12}, {1000, 30}};
+  const Shape shapes[] = {{5, 2, {0, 0}},         {12, 3, {0, 0}},     {40, 4, {0, 0}},
+                          {40, 8, {0, 0}},        {150, 6, {0, 0}},    {400, 12, {0, 0}},
+                          {1000, 30, {0, 0}},     {400, 12, {-7, -3}}, {1000, 30, {-2147483000, 2147482000}},
+                          {3000, 60, {65536, -65536}}};
   const int percents[] = {1, 10, 30, 100, 1000};
   std::mt19937 random(11);
   for (const Shape& shape : shapes) {
@@ -232,7 +236,7 @@ TEST(LoopPruning, FastPathOnRandomWalks) {
       Points walk;
       point at(0, 0);
       for (int i = 0; i < shape.length; ++i) {
-        walk.push_back(at);
+        walk.emplace_back(shape.origin.x + at.x, shape.origin.y + at.y);
         at.x = std::clamp(at.x + static_cast<int>(random() % 3) - 1, 0, shape.side - 1);
         at.y = std::clamp(at.y + static_cast<int>(random() % 3) - 1, 0, shape.side - 1);
       }
