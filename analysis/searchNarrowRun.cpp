@@ -7,28 +7,24 @@
 
 #include "analysis/CTailAnalyzer.h"
 #include "analysis/arithmetic.h"
+#include "analysis/contourScratch.h"
 
 namespace tressel {
 namespace {
 
-struct BorderRun {
-  lti::point startPoint;
-  lti::point endPoint;
-  int length = 0;
-  bool narrow = false;
-  bool holdsTailEnd = false;
-};
-
 // A doubly linked ring of runs kept in one vector: links are indices, a
 // removed run is unlinked and never visited again. "List order" starts at
-// head and ends at the run before it; ring order wraps around.
+// head and ends at the run before it; ring order wraps around. The vector is
+// the caller's, reused from search to search.
 class RunRing {
  public:
   static constexpr int none = -1;
 
+  explicit RunRing(std::vector<RunNode>& nodes) : nodes_(nodes) { nodes_.clear(); }
+
   int append(const BorderRun& run) {
     const int index = static_cast<int>(nodes_.size());
-    nodes_.push_back(Node{run, index, index});
+    nodes_.push_back(RunNode{run, index, index});
     if (head_ == none) {
       head_ = index;
     } else {
@@ -43,7 +39,7 @@ class RunRing {
   }
 
   void remove(int index) {
-    Node& n = nodes_[index];
+    RunNode& n = nodes_[index];
     if (size_ == 1) {
       head_ = none;
     } else {
@@ -64,12 +60,7 @@ class RunRing {
   BorderRun& operator[](int index) { return nodes_[index].run; }
 
  private:
-  struct Node {
-    BorderRun run;
-    int prev;
-    int next;
-  };
-  std::vector<Node> nodes_;
+  std::vector<RunNode>& nodes_;
   int head_ = none;
   int size_ = 0;
 };
@@ -94,47 +85,55 @@ bool isGap(const BorderRun& run, const SearchSettings& s) {
   return !run.narrow && run.length <= 3 && !(s.tailEndsBreakRuns && run.holdsTailEnd);
 }
 
-// One pass over the contour; the limb variant (tailEndsBreak) also checks every
-// point against the tail's ends. The open run is kept in locals, written out
-// when it closes.
+constexpr std::uint8_t narrowPoint = 1;
+constexpr std::uint8_t tailEndPoint = 2;
+
+// The contour's points into an array, each with its kind: narrow, or a tail
+// end (the limb variant, tailEndsBreak: a tail end is never narrow).
 template <bool tailEndsBreak>
-RunRing buildRuns(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s) {
-  RunRing runs;
-  auto it = contour.begin();
-  const auto end = contour.end();
-  if (it == end) return runs;
+void classifyPoints(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s,
+                    ContourScratch& scratch) {
+  const std::size_t n = static_cast<std::size_t>(contour.size());
+  scratch.points.resize(n);
+  scratch.kinds.resize(n);
   const WidthGrid::Reader widths = grid.reader();
   const int threshold = s.widthThreshold;
   const lti::point tailStart = s.tailStart, tailEnd = s.tailEnd;
-  auto isTailEnd = [&](const lti::point& p) { return tailEndsBreak && (p == tailStart || p == tailEnd); };
-
-  const lti::point* first = &*it;
-  const lti::point* last = first;
-  bool holdsTailEnd = isTailEnd(*first);
-  bool narrow = !holdsTailEnd && widths.widthAt(*first) <= threshold;
-  int length = 1;
-  for (++it; it != end; ++it) {
-    const lti::point& p = *it;
-    const bool tailEndHere = isTailEnd(p);
-    const bool narrowHere = !tailEndHere && widths.widthAt(p) <= threshold;
-    if (narrowHere == narrow) {
-      ++length;
-      last = &p;
-      holdsTailEnd = holdsTailEnd || tailEndHere;
-      continue;
+  lti::point* points = scratch.points.data();
+  std::uint8_t* kinds = scratch.kinds.data();
+  auto it = contour.begin();
+  for (std::size_t i = 0; i < n; ++i, ++it) {
+    const lti::point p = *it;
+    points[i] = p;
+    if (tailEndsBreak && (p == tailStart || p == tailEnd)) {
+      kinds[i] = tailEndPoint;
+    } else {
+      kinds[i] = widths.widthAt(p) <= threshold ? narrowPoint : 0;
     }
-    runs.append(BorderRun{*first, *last, length, narrow, holdsTailEnd});
-    first = last = &p;
-    holdsTailEnd = tailEndHere;
-    narrow = narrowHere;
-    length = 1;
   }
-  runs.append(BorderRun{*first, *last, length, narrow, holdsTailEnd});
-  return runs;
 }
 
-RunRing buildRuns(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s) {
-  return s.tailEndsBreakRuns ? buildRuns<true>(contour, grid, s) : buildRuns<false>(contour, grid, s);
+// The runs of points of one kind, narrow or not, in contour order.
+RunRing buildRuns(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s,
+                  ContourScratch& scratch) {
+  if (s.tailEndsBreakRuns) {
+    classifyPoints<true>(contour, grid, s, scratch);
+  } else {
+    classifyPoints<false>(contour, grid, s, scratch);
+  }
+  RunRing runs(scratch.runs);
+  const std::size_t n = scratch.points.size();
+  const lti::point* points = scratch.points.data();
+  const std::uint8_t* kinds = scratch.kinds.data();
+  for (std::size_t i = 0; i < n;) {
+    const std::size_t first = i;
+    const std::uint8_t narrow = kinds[i] & narrowPoint;
+    std::uint8_t seen = kinds[i];
+    for (++i; i < n && (kinds[i] & narrowPoint) == narrow; ++i) seen |= kinds[i];
+    runs.append(BorderRun{points[first], points[i - 1], static_cast<int>(i - first), narrow != 0,
+                          (seen & tailEndPoint) != 0});
+  }
+  return runs;
 }
 
 // When the first and last runs agree, the run across the contour's wrap is one
@@ -220,9 +219,10 @@ void extendAcrossGap(RunRing& runs, int r, const SearchSettings& s) {
   }
 }
 
-SearchResult searchNarrowRun(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s) {
+SearchResult searchNarrowRun(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s,
+                             ContourScratch& scratch) {
   SearchResult result;
-  RunRing runs = buildRuns(contour, grid, s);
+  RunRing runs = buildRuns(contour, grid, s, scratch);
   joinAcrossWrap(runs);
   bridgeGaps(runs, s);
   const int chosen = chooseLongestNarrow(runs);
@@ -255,7 +255,7 @@ void CTailAnalyzer::searchTail() {
   s.lengthThreshold = percentOf(border->size(), tailLengthPercent);
   if (s.lengthThreshold > tailLengthMaxThreshold) s.lengthThreshold = tailLengthMaxThreshold;
 
-  const SearchResult found = searchNarrowRun(*border, *widthGrid, s);
+  const SearchResult found = searchNarrowRun(*border, *widthGrid, s, contourScratch);
   tailRunLength = found.runLength;
   hasTail = found.accepted ? 1 : 0;
   if (found.accepted) {
@@ -280,7 +280,7 @@ void CTailAnalyzer::searchLimb() {
   s.tailStart = tailStart;
   s.tailEnd = tailEnd;
 
-  const SearchResult found = searchNarrowRun(*bodyBorder, *widthGrid, s);
+  const SearchResult found = searchNarrowRun(*bodyBorder, *widthGrid, s, contourScratch);
   limbRunLength = found.runLength;
   hasLimb = found.accepted ? 1 : 0;
   if (found.accepted) {
