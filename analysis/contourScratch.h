@@ -34,7 +34,8 @@ struct ContourScratch {
   std::vector<std::uint32_t> firstSame, nextSame, lastSame;
   std::vector<std::uint32_t> keptBefore;
   std::vector<std::uint8_t> onList;
-  std::vector<std::uint8_t> kinds;  // per point: narrow, tail end (searchNarrowRun.cpp)
+  std::vector<std::uint8_t> kinds;       // per point: narrow or not (searchNarrowRun.cpp)
+  std::vector<std::size_t> tailEnds;     // the positions of the tail's ends
   std::vector<RunNode> runs;
 };
 

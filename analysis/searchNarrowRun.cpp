@@ -3,6 +3,8 @@
 // between narrow runs are bridged, the longest narrow run is chosen and may be
 // extended across one more gap, and it is accepted when it is long enough and
 // its two ends lie close together.
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "analysis/CTailAnalyzer.h"
@@ -85,32 +87,45 @@ bool isGap(const BorderRun& run, const SearchSettings& s) {
   return !run.narrow && run.length <= 3 && !(s.tailEndsBreakRuns && run.holdsTailEnd);
 }
 
-constexpr std::uint8_t narrowPoint = 1;
-constexpr std::uint8_t tailEndPoint = 2;
-
-// The contour's points into an array, each with its kind: narrow, or a tail
-// end (the limb variant, tailEndsBreak: a tail end is never narrow).
+// The contour's points into an array, each marked narrow (1) or not (0); the
+// limb variant (tailEndsBreak) also notes where the tail's ends are, which are
+// never narrow.
 template <bool tailEndsBreak>
 void classifyPoints(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s,
                     ContourScratch& scratch) {
   const std::size_t n = static_cast<std::size_t>(contour.size());
   scratch.points.resize(n);
   scratch.kinds.resize(n);
+  scratch.tailEnds.clear();
   const WidthGrid::Reader widths = grid.reader();
   const int threshold = s.widthThreshold;
   const lti::point tailStart = s.tailStart, tailEnd = s.tailEnd;
   lti::point* points = scratch.points.data();
-  std::uint8_t* kinds = scratch.kinds.data();
+  std::uint8_t* narrow = scratch.kinds.data();
   auto it = contour.begin();
   for (std::size_t i = 0; i < n; ++i, ++it) {
     const lti::point p = *it;
     points[i] = p;
     if (tailEndsBreak && (p == tailStart || p == tailEnd)) {
-      kinds[i] = tailEndPoint;
+      narrow[i] = 0;
+      scratch.tailEnds.push_back(i);
     } else {
-      kinds[i] = widths.widthAt(p) <= threshold ? narrowPoint : 0;
+      narrow[i] = widths.widthAt(p) <= threshold ? 1 : 0;
     }
   }
+}
+
+// The first position from i on that is not `kind` (0 or 1), or n; stretches
+// of eight positions are compared at once.
+std::size_t endOfKind(const std::uint8_t* kinds, std::size_t i, std::size_t n, std::uint8_t kind) {
+  const std::uint64_t same = kind ? 0x0101010101010101ull : 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, kinds + i, 8);
+    if (word != same) break;
+  }
+  while (i < n && kinds[i] == kind) ++i;
+  return i;
 }
 
 // The runs of points of one kind, narrow or not, in contour order.
@@ -125,13 +140,16 @@ RunRing buildRuns(const lti::borderPoints& contour, const WidthGrid& grid, const
   const std::size_t n = scratch.points.size();
   const lti::point* points = scratch.points.data();
   const std::uint8_t* kinds = scratch.kinds.data();
-  for (std::size_t i = 0; i < n;) {
-    const std::size_t first = i;
-    const std::uint8_t narrow = kinds[i] & narrowPoint;
-    std::uint8_t seen = kinds[i];
-    for (++i; i < n && (kinds[i] & narrowPoint) == narrow; ++i) seen |= kinds[i];
-    runs.append(BorderRun{points[first], points[i - 1], static_cast<int>(i - first), narrow != 0,
-                          (seen & tailEndPoint) != 0});
+  std::size_t nextTailEnd = 0;  // into scratch.tailEnds, in ascending order
+  for (std::size_t first = 0; first < n;) {
+    const std::uint8_t narrow = kinds[first];
+    const std::size_t end = endOfKind(kinds, first + 1, n, narrow);
+    bool holdsTailEnd = false;
+    for (; nextTailEnd < scratch.tailEnds.size() && scratch.tailEnds[nextTailEnd] < end; ++nextTailEnd) {
+      holdsTailEnd = true;
+    }
+    runs.append(BorderRun{points[first], points[end - 1], static_cast<int>(end - first), narrow != 0, holdsTailEnd});
+    first = end;
   }
   return runs;
 }
