@@ -54,16 +54,6 @@ void WidthGrid::setFrame(std::uint8_t value) {
   }
 }
 
-void WidthGrid::markAreaRun(std::int64_t y, std::int64_t first, std::int64_t last) {
-  if (last < first) return;
-  Extent& e = marked_[static_cast<std::size_t>(y - minY_)];
-  const int from = static_cast<int>(first - minX_);
-  const int to = static_cast<int>(last - minX_);
-  if (from < e.first) e.first = from;
-  if (to > e.last) e.last = to;
-  std::memset(cells_ + index(first, y), inArea, static_cast<std::size_t>(last - first + 1));
-}
-
 // Every cell outside the rows' marked extents is already zero.
 void WidthGrid::clearMarked() {
   if (!flags_) return;

@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -62,7 +63,15 @@ class WidthGrid {
   void markArea(std::int64_t x, std::int64_t y) { mark(x, x, y, inArea); }
   // Marks the pixels first..last of row y in the area; meant for cells not
   // yet marked (it sets their flags to in-area alone).
-  void markAreaRun(std::int64_t y, std::int64_t first, std::int64_t last);
+  void markAreaRun(std::int64_t y, std::int64_t first, std::int64_t last) {
+    if (last < first) return;
+    Extent& e = marked_[static_cast<std::size_t>(y - minY_)];
+    const int from = static_cast<int>(first - minX_);
+    const int to = static_cast<int>(last - minX_);
+    if (from < e.first) e.first = from;
+    if (to > e.last) e.last = to;
+    std::memset(cells_ + index(first, y), inArea, static_cast<std::size_t>(last - first + 1));
+  }
 
   // Stores the width of a contour pixel (marking it as on the contour).
   void setWidth(const lti::point& p, int width) {

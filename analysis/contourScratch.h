@@ -11,6 +11,22 @@
 
 namespace tressel {
 
+// A stretch of contour points that are all narrow or all wide, as the
+// narrow-run searches (analysis/searchNarrowRun.cpp) link them into a ring.
+struct BorderRun {
+  lti::point startPoint;
+  lti::point endPoint;
+  int length = 0;
+  bool narrow = false;
+  bool holdsTailEnd = false;
+};
+
+struct RunNode {
+  BorderRun run;
+  int prev;
+  int next;
+};
+
 struct ContourScratch {
   std::vector<lti::point> points;                 // a contour's points in walk order
   std::vector<lti::borderPoints::iterator> at;    // and where each is on the list
@@ -18,6 +34,9 @@ struct ContourScratch {
   std::vector<std::uint32_t> firstSame, nextSame, lastSame;
   std::vector<std::uint32_t> keptBefore;
   std::vector<std::uint8_t> onList;
+  std::vector<std::uint8_t> kinds;       // per point: narrow or not (searchNarrowRun.cpp)
+  std::vector<std::size_t> tailEnds;     // the positions of the tail's ends
+  std::vector<RunNode> runs;
 };
 
 }  // namespace tressel

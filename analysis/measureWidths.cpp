@@ -136,7 +136,6 @@ void CTailAnalyzer::measureWidths() {
   } else {
     for (const RegionMask::Run& r : areaMask.runs()) grid.markAreaRun(r.y, r.first, r.last);
   }
-  for (const lti::point& p : *border) grid.markBorder(p);
   maxWidth = 0;
 
   // The contour in an array with two points of the other end on either side:
@@ -146,7 +145,11 @@ void CTailAnalyzer::measureWidths() {
   ring.clear();
   if (n == 0) return;
   ring.resize(static_cast<std::size_t>(n + 4));
-  std::copy(border->begin(), border->end(), ring.begin() + 2);
+  lti::point* to = &ring[2];
+  for (const lti::point& p : *border) {
+    grid.markBorder(p);
+    *to++ = p;
+  }
   for (const int64 j : {int64{0}, int64{1}, n + 2, n + 3}) {
     ring[static_cast<std::size_t>(j)] = ring[static_cast<std::size_t>(2 + ((j - 2) % n + n) % n)];
   }

@@ -3,32 +3,30 @@
 // between narrow runs are bridged, the longest narrow run is chosen and may be
 // extended across one more gap, and it is accepted when it is long enough and
 // its two ends lie close together.
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "analysis/CTailAnalyzer.h"
 #include "analysis/arithmetic.h"
+#include "analysis/contourScratch.h"
 
 namespace tressel {
 namespace {
 
-struct BorderRun {
-  lti::point startPoint;
-  lti::point endPoint;
-  int length = 0;
-  bool narrow = false;
-  bool holdsTailEnd = false;
-};
-
 // A doubly linked ring of runs kept in one vector: links are indices, a
 // removed run is unlinked and never visited again. "List order" starts at
-// head and ends at the run before it; ring order wraps around.
+// head and ends at the run before it; ring order wraps around. The vector is
+// the caller's, reused from search to search.
 class RunRing {
  public:
   static constexpr int none = -1;
 
+  explicit RunRing(std::vector<RunNode>& nodes) : nodes_(nodes) { nodes_.clear(); }
+
   int append(const BorderRun& run) {
     const int index = static_cast<int>(nodes_.size());
-    nodes_.push_back(Node{run, index, index});
+    nodes_.push_back(RunNode{run, index, index});
     if (head_ == none) {
       head_ = index;
     } else {
@@ -43,7 +41,7 @@ class RunRing {
   }
 
   void remove(int index) {
-    Node& n = nodes_[index];
+    RunNode& n = nodes_[index];
     if (size_ == 1) {
       head_ = none;
     } else {
@@ -64,12 +62,7 @@ class RunRing {
   BorderRun& operator[](int index) { return nodes_[index].run; }
 
  private:
-  struct Node {
-    BorderRun run;
-    int prev;
-    int next;
-  };
-  std::vector<Node> nodes_;
+  std::vector<RunNode>& nodes_;
   int head_ = none;
   int size_ = 0;
 };
@@ -94,47 +87,71 @@ bool isGap(const BorderRun& run, const SearchSettings& s) {
   return !run.narrow && run.length <= 3 && !(s.tailEndsBreakRuns && run.holdsTailEnd);
 }
 
-// One pass over the contour; the limb variant (tailEndsBreak) also checks every
-// point against the tail's ends. The open run is kept in locals, written out
-// when it closes.
+// The contour's points into an array, each marked narrow (1) or not (0); the
+// limb variant (tailEndsBreak) also notes where the tail's ends are, which are
+// never narrow.
 template <bool tailEndsBreak>
-RunRing buildRuns(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s) {
-  RunRing runs;
-  auto it = contour.begin();
-  const auto end = contour.end();
-  if (it == end) return runs;
+void classifyPoints(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s,
+                    ContourScratch& scratch) {
+  const std::size_t n = static_cast<std::size_t>(contour.size());
+  scratch.points.resize(n);
+  scratch.kinds.resize(n);
+  scratch.tailEnds.clear();
   const WidthGrid::Reader widths = grid.reader();
   const int threshold = s.widthThreshold;
   const lti::point tailStart = s.tailStart, tailEnd = s.tailEnd;
-  auto isTailEnd = [&](const lti::point& p) { return tailEndsBreak && (p == tailStart || p == tailEnd); };
-
-  const lti::point* first = &*it;
-  const lti::point* last = first;
-  bool holdsTailEnd = isTailEnd(*first);
-  bool narrow = !holdsTailEnd && widths.widthAt(*first) <= threshold;
-  int length = 1;
-  for (++it; it != end; ++it) {
-    const lti::point& p = *it;
-    const bool tailEndHere = isTailEnd(p);
-    const bool narrowHere = !tailEndHere && widths.widthAt(p) <= threshold;
-    if (narrowHere == narrow) {
-      ++length;
-      last = &p;
-      holdsTailEnd = holdsTailEnd || tailEndHere;
-      continue;
+  lti::point* points = scratch.points.data();
+  std::uint8_t* narrow = scratch.kinds.data();
+  auto it = contour.begin();
+  for (std::size_t i = 0; i < n; ++i, ++it) {
+    const lti::point p = *it;
+    points[i] = p;
+    if (tailEndsBreak && (p == tailStart || p == tailEnd)) {
+      narrow[i] = 0;
+      scratch.tailEnds.push_back(i);
+    } else {
+      narrow[i] = widths.widthAt(p) <= threshold ? 1 : 0;
     }
-    runs.append(BorderRun{*first, *last, length, narrow, holdsTailEnd});
-    first = last = &p;
-    holdsTailEnd = tailEndHere;
-    narrow = narrowHere;
-    length = 1;
   }
-  runs.append(BorderRun{*first, *last, length, narrow, holdsTailEnd});
-  return runs;
 }
 
-RunRing buildRuns(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s) {
-  return s.tailEndsBreakRuns ? buildRuns<true>(contour, grid, s) : buildRuns<false>(contour, grid, s);
+// The first position from i on that is not `kind` (0 or 1), or n; stretches
+// of eight positions are compared at once.
+std::size_t endOfKind(const std::uint8_t* kinds, std::size_t i, std::size_t n, std::uint8_t kind) {
+  const std::uint64_t same = kind ? 0x0101010101010101ull : 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, kinds + i, 8);
+    if (word != same) break;
+  }
+  while (i < n && kinds[i] == kind) ++i;
+  return i;
+}
+
+// The runs of points of one kind, narrow or not, in contour order.
+RunRing buildRuns(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s,
+                  ContourScratch& scratch) {
+  if (s.tailEndsBreakRuns) {
+    classifyPoints<true>(contour, grid, s, scratch);
+  } else {
+    classifyPoints<false>(contour, grid, s, scratch);
+  }
+  RunRing runs(scratch.runs);
+  const std::size_t n = scratch.points.size();
+  const lti::point* points = scratch.points.data();
+  const std::uint8_t* kinds = scratch.kinds.data();
+  std::size_t nextTailEnd = 0;  // into scratch.tailEnds, in ascending order
+  for (std::size_t first = 0; first < n;) {
+    const std::uint8_t narrow = kinds[first];
+    const std::size_t end = endOfKind(kinds, first + 1, n, narrow);
+    bool holdsTailEnd = false;
+    for (; nextTailEnd < scratch.tailEnds.size() && scratch.tailEnds[nextTailEnd] < end; ++nextTailEnd) {
+      holdsTailEnd = true;
+    }
+    runs.append(BorderRun{points[first], points[end - 1], static_cast<int>(end - first), narrow != 0, holdsTailEnd});
+    first = end;
+  }
+  return runs;
 }
 
 // When the first and last runs agree, the run across the contour's wrap is one
@@ -220,9 +237,10 @@ void extendAcrossGap(RunRing& runs, int r, const SearchSettings& s) {
   }
 }
 
-SearchResult searchNarrowRun(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s) {
+SearchResult searchNarrowRun(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s,
+                             ContourScratch& scratch) {
   SearchResult result;
-  RunRing runs = buildRuns(contour, grid, s);
+  RunRing runs = buildRuns(contour, grid, s, scratch);
   joinAcrossWrap(runs);
   bridgeGaps(runs, s);
   const int chosen = chooseLongestNarrow(runs);
@@ -255,7 +273,7 @@ void CTailAnalyzer::searchTail() {
   s.lengthThreshold = percentOf(border->size(), tailLengthPercent);
   if (s.lengthThreshold > tailLengthMaxThreshold) s.lengthThreshold = tailLengthMaxThreshold;
 
-  const SearchResult found = searchNarrowRun(*border, *widthGrid, s);
+  const SearchResult found = searchNarrowRun(*border, *widthGrid, s, contourScratch);
   tailRunLength = found.runLength;
   hasTail = found.accepted ? 1 : 0;
   if (found.accepted) {
@@ -280,7 +298,7 @@ void CTailAnalyzer::searchLimb() {
   s.tailStart = tailStart;
   s.tailEnd = tailEnd;
 
-  const SearchResult found = searchNarrowRun(*bodyBorder, *widthGrid, s);
+  const SearchResult found = searchNarrowRun(*bodyBorder, *widthGrid, s, contourScratch);
   limbRunLength = found.runLength;
   hasLimb = found.accepted ? 1 : 0;
   if (found.accepted) {

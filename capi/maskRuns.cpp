@@ -1,8 +1,10 @@
 // Run-based labelling: each row's runs are found with word-at-a-time scans,
-// each run is united (union-find) with the runs of the row above that touch it
-// diagonally or directly, and the component sizes are summed per root.
+// and one sweep over the runs unites (union-find) each with the runs of the
+// row above that touch it diagonally or directly, summing the component sizes
+// at their roots as it goes.
 #include "capi/maskRuns.h"
 
+#include <algorithm>
 #include <climits>
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32)
@@ -97,39 +99,6 @@ bool haveAvx2() {
 }
 #endif
 
-// Union-find over run indices. The root of a set is always its smallest
-// index, which is the run holding the component's first pixel in scan order.
-class RunSets {
- public:
-  explicit RunSets(std::vector<std::int32_t>& parent) : parent_(parent) { parent_.clear(); }
-  void add() { parent_.push_back(static_cast<std::int32_t>(parent_.size())); }
-
-  std::int32_t find(std::int32_t i) {
-    while (parent_[i] != i) {
-      parent_[i] = parent_[parent_[i]];  // path halving
-      i = parent_[i];
-    }
-    return i;
-  }
-
-  void unite(std::int32_t a, std::int32_t b) {
-    a = find(a);
-    b = find(b);
-    if (a < b) {
-      parent_[b] = a;
-    } else if (b < a) {
-      parent_[a] = b;
-    }
-  }
-
- private:
-  std::vector<std::int32_t>& parent_;
-};
-
-bool touch(const Run& above, const Run& below) {
-  return above.first <= below.last + 1 && below.first <= above.last + 1;
-}
-
 }  // namespace
 
 std::vector<Run> maskRuns(const MaskView& mask, bool keepAll) {
@@ -151,50 +120,76 @@ void keepLargestComponent(std::vector<Run>& runs) {
   keepLargestComponent(runs, workspace);
 }
 
+// One sweep in scan order labels the runs (union-find over run indices): a
+// run joins the components of the runs just above that touch it, directly or
+// diagonally. A root is always the smallest index of its set, the run that
+// holds the component's first pixel in scan order, and holds the component's
+// pixel count, kept up to date as runs join and components merge.
 void keepLargestComponent(std::vector<Run>& runs, ComponentWorkspace& workspace) {
   if (runs.empty()) return;
   if (runs.size() > maxRuns) throw lti::allocException();
-  workspace.parent.reserve(runs.size());
-  RunSets sets(workspace.parent);
-  std::size_t aboveBegin = 0, aboveEnd = 0;  // runs of the row above the current one
-  for (std::size_t begin = 0; begin < runs.size();) {
-    const std::int32_t row = runs[begin].row;
-    std::size_t end = begin;
-    while (end < runs.size() && runs[end].row == row) ++end;
-    if (aboveBegin == aboveEnd || runs[aboveBegin].row != row - 1) aboveBegin = aboveEnd = begin;  // none just above
-    // Runs of both rows are sorted and disjoint, so the runs above that touch
-    // a run form a contiguous range, and the range only moves right.
-    std::size_t above = aboveBegin;
-    for (std::size_t i = begin; i < end; ++i) {
-      sets.add();
-      while (above < aboveEnd && runs[above].last + 1 < runs[i].first) ++above;
-      for (std::size_t k = above; k < aboveEnd && touch(runs[k], runs[i]); ++k) {
-        sets.unite(static_cast<std::int32_t>(k), static_cast<std::int32_t>(i));
+  const std::size_t n = runs.size();
+  workspace.parent.resize(n);
+  workspace.pixels.resize(n);
+  std::int32_t* parent = workspace.parent.data();
+  std::int64_t* pixels = workspace.pixels.data();  // meaningful at roots only
+  auto find = [parent](std::int32_t i) {
+    while (parent[i] != i) {
+      parent[i] = parent[parent[i]];  // path halving
+      i = parent[i];
+    }
+    return i;
+  };
+
+  const Run* run = runs.data();
+  std::size_t rowBegin = 0;                      // the current row's first run
+  std::size_t aboveBegin = 0, aboveEnd = 0;      // the runs of the row just above, if any
+  std::size_t above = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i > 0 && run[i].row != run[i - 1].row) {
+      const bool adjacent = run[i - 1].row == run[i].row - 1;
+      aboveBegin = adjacent ? rowBegin : i;
+      aboveEnd = i;
+      rowBegin = i;
+      above = aboveBegin;
+    }
+    // Both rows' runs are sorted and disjoint, so the runs above that touch
+    // this one form a contiguous range, and the range only moves right: past
+    // those that end too far left, every run that starts near enough touches.
+    while (above < aboveEnd && run[above].last + 1 < run[i].first) ++above;
+    const auto self = static_cast<std::int32_t>(i);
+    std::int32_t root = self;
+    for (std::size_t k = above; k < aboveEnd && run[k].first <= run[i].last + 1; ++k) {
+      const std::int32_t other = find(static_cast<std::int32_t>(k));
+      if (root == self) {
+        root = other;
+      } else if (other != root) {
+        const std::int32_t low = std::min(root, other), high = std::max(root, other);
+        parent[high] = low;
+        pixels[low] += pixels[high];
+        root = low;
       }
     }
-    aboveBegin = begin;
-    aboveEnd = end;
-    begin = end;
+    parent[i] = root;
+    const std::int64_t length = run[i].last - run[i].first + 1;
+    if (root == self) {
+      pixels[i] = length;
+    } else {
+      pixels[root] += length;
+    }
   }
 
-  // Every run's root: a parent never comes after its child, so one pass in
-  // index order leaves each run pointing straight at its root.
-  std::vector<std::int32_t>& root = workspace.parent;
-  for (std::size_t i = 0; i < runs.size(); ++i) root[i] = root[static_cast<std::size_t>(root[i])];
-
-  // Pixels per component, held at its root; the first root met with the
-  // largest size wins.
-  std::vector<std::int64_t>& pixels = workspace.pixels;
-  pixels.assign(runs.size(), 0);
+  // The first root met with the largest size wins.
   std::int32_t best = 0;
-  for (std::size_t i = 0; i < runs.size(); ++i) pixels[root[i]] += runs[i].last - runs[i].first + 1;
-  for (std::size_t i = 1; i < runs.size(); ++i) {
-    if (pixels[i] > pixels[best]) best = static_cast<std::int32_t>(i);
+  for (std::size_t i = 1; i < n; ++i) {
+    if (parent[i] == static_cast<std::int32_t>(i) && pixels[i] > pixels[best]) best = static_cast<std::int32_t>(i);
   }
-
+  // A parent never comes after its child, so in index order each run's parent
+  // already points at its root.
   std::size_t kept = 0;
-  for (std::size_t i = 0; i < runs.size(); ++i) {
-    if (root[i] == best) runs[kept++] = runs[i];
+  for (std::size_t i = 0; i < n; ++i) {
+    parent[i] = parent[parent[i]];
+    if (parent[i] == best) runs[kept++] = runs[i];
   }
   runs.resize(kept);
 }

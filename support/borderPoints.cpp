@@ -284,15 +284,29 @@ namespace {
 
 // The runs drawSpans would draw, in scan order, overlapping and touching runs
 // of a row joined: pairs up to the first that is incomplete or spans two rows.
-void runsOfSpans(const tpointList<int>& spans, std::vector<rowRun>& runs) {
+// Returns the bounding box of all the spans' points, as boundingBox() does.
+box runsOfSpans(const tpointList<int>& spans, std::vector<rowRun>& runs) {
   runs.clear();
+  box b;
+  if (spans.empty()) return b;
+  b = box{spans.front().x, spans.front().y, spans.front().x, spans.front().y};
+  auto widen = [&b](const point& p) {
+    b.minX = std::min(b.minX, p.x);
+    b.maxX = std::max(b.maxX, p.x);
+    b.minY = std::min(b.minY, p.y);
+    b.maxY = std::max(b.maxY, p.y);
+  };
+  bool collecting = true;
   bool sorted = true;
-  for (auto it = spans.begin(); it != spans.end(); ++it) {
+  const auto end = spans.end();
+  for (auto it = spans.begin(); it != end; ++it) {
     const point entry = *it;
-    if (++it == spans.end()) break;
+    widen(entry);
+    if (++it == end) break;
     const point exit = *it;
-    if (entry.y != exit.y) break;
-    if (entry.x > exit.x) continue;
+    widen(exit);
+    if (entry.y != exit.y) collecting = false;
+    if (!collecting || entry.x > exit.x) continue;
     if (!runs.empty() && (runs.back().y > entry.y || (runs.back().y == entry.y && runs.back().first > entry.x))) {
       sorted = false;
     }
@@ -311,7 +325,35 @@ void runsOfSpans(const tpointList<int>& spans, std::vector<rowRun>& runs) {
     }
   }
   runs.resize(kept);
+  return b;
 }
+
+// A pixel's 3 x 3 neighbourhood as nine bits: columns x - 1, x, x + 1 of the
+// row above are bits 0 to 2, of the pixel's own row bits 3 to 5, of the row
+// below bits 6 to 8. The window bit of the neighbour in each direction:
+constexpr int windowBitOf[8] = {5, 2, 1, 0, 3, 6, 7, 8};
+
+// The direction fromMask's walk takes from a pixel with this neighbourhood,
+// having to try `direction` first and then clockwise: the first direction
+// tried whose neighbour is a region pixel, -1 when there is none.
+struct nextDirections {
+  signed char of[512][8];
+  constexpr nextDirections() : of() {
+    for (int window = 0; window < 512; ++window) {
+      for (int direction = 0; direction < 8; ++direction) {
+        of[window][direction] = -1;
+        for (int tries = 0; tries < 8; ++tries) {
+          const int d = (direction + 8 - tries) % 8;
+          if (window & (1 << windowBitOf[d])) {
+            of[window][direction] = static_cast<signed char>(d);
+            break;
+          }
+        }
+      }
+    }
+  }
+};
+constexpr nextDirections nextDirection;
 
 // The pixels of joined runs in scan order, read three columns of a row at a
 // time. Each row's runs are found through a table of rows, or by a binary
@@ -356,15 +398,8 @@ class runLookup {
     return bits;
   }
 
-  // The 8-neighbours of (x, y) that are region pixels: bit k for the
-  // neighbour in direction k.
-  unsigned neighbours(std::int64_t x, std::int64_t y) const {
-    // Columns x - 1, x, x + 1 of the row above are directions 3, 2, 1, of the
-    // row itself 4 and 0, of the row below 5, 6, 7.
-    static constexpr unsigned char above[8] = {0, 8, 4, 12, 2, 10, 6, 14};
-    static constexpr unsigned char beside[8] = {0, 16, 0, 16, 1, 17, 1, 17};
-    static constexpr unsigned char below[8] = {0, 32, 64, 96, 128, 160, 192, 224};
-    return above[columnsAround(x, y - 1)] | beside[columnsAround(x, y)] | below[columnsAround(x, y + 1)];
+  unsigned window(std::int64_t x, std::int64_t y) const {
+    return columnsAround(x, y - 1) | columnsAround(x, y) << 3 | columnsAround(x, y + 1) << 6;
   }
 
  private:
@@ -376,84 +411,69 @@ class runLookup {
   const std::uint32_t* starts_ = nullptr;
 };
 
-// The direction fromMask's walk takes from a pixel with these neighbours,
-// having to try `direction` first and then clockwise: the first direction
-// tried whose neighbour is a region pixel, -1 when there is none.
-struct nextDirections {
-  signed char of[256][8];
-  constexpr nextDirections() : of() {
-    for (int neighbours = 0; neighbours < 256; ++neighbours) {
-      for (int direction = 0; direction < 8; ++direction) {
-        of[neighbours][direction] = -1;
-        for (int tries = 0; tries < 8; ++tries) {
-          const int d = (direction + 8 - tries) % 8;
-          if (neighbours & (1 << d)) {
-            of[neighbours][direction] = static_cast<signed char>(d);
-            break;
-          }
-        }
-      }
-    }
-  }
-};
-constexpr nextDirections nextDirection;
-
 // The runs' pixels as the bits of a raster of their box with a margin of one
-// pixel, in a buffer that is all zero between uses: only the words the runs
-// set are cleared again, so a use costs the runs and the contour, not the box.
+// pixel (column c of a row is bit c % 8 of its byte c / 8), in a buffer that
+// is all zero between uses: only the rows the runs lie on are cleared again,
+// so a use costs the runs and the contour, not the box.
 class bitRegion {
  public:
-  bitRegion(const std::vector<rowRun>& runs, int minX, std::size_t stride, std::vector<std::uint64_t>& bits)
-      : runs_(runs), minX_(minX), top_(runs.front().y), stride_(stride), bits_(bits.data()) {
-    for (const rowRun& r : runs_) setWords(r, true);
+  // Bytes a row needs: the margins, and a byte to spare so that any window
+  // reads two bytes of the row.
+  static std::size_t strideFor(std::int64_t columns) { return static_cast<std::size_t>((columns + 2) / 8 + 2); }
+
+  bitRegion(const std::vector<rowRun>& runs, int minX, std::size_t stride, std::vector<unsigned char>& bytes)
+      : minX_(minX), top_(runs.front().y), stride_(stride), bytes_(bytes.data()),
+        usedRows_(static_cast<std::size_t>(std::int64_t{runs.back().y} - top_ + 1)) {
+    for (const rowRun& r : runs) set(r);
   }
   bitRegion(const bitRegion&) = delete;
   bitRegion& operator=(const bitRegion&) = delete;
-  ~bitRegion() {
-    for (const rowRun& r : runs_) setWords(r, false);
-  }
+  ~bitRegion() { std::memset(bytes_ + stride_, 0, usedRows_ * stride_); }
 
-  bool holds(std::int64_t x, std::int64_t y) const {
-    const auto column = static_cast<std::size_t>(x - minX_ + 1);
-    const auto row = static_cast<std::size_t>(y - top_ + 1);
-    return (bits_[row * stride_ + column / 64] >> (column % 64)) & 1;
+  // The pixel's neighbourhood (see windowBitOf). The pixel lies on the box.
+  unsigned window(std::int64_t x, std::int64_t y) const {
+    const auto left = static_cast<std::size_t>(x - minX_);  // column x - 1, with the margin
+    const unsigned char* row = bytes_ + static_cast<std::size_t>(y - top_) * stride_ + left / 8;
+    const unsigned shift = left % 8;
+    auto three = [shift](const unsigned char* at) { return ((at[0] | unsigned{at[1]} << 8) >> shift) & 7u; };
+    return three(row) | three(row + stride_) << 3 | three(row + 2 * stride_) << 6;
   }
 
  private:
-  void setWords(const rowRun& r, bool on) {
-    std::uint64_t* row = bits_ + static_cast<std::size_t>(std::int64_t{r.y} - top_ + 1) * stride_;
+  void set(const rowRun& r) {
+    unsigned char* row = bytes_ + static_cast<std::size_t>(std::int64_t{r.y} - top_ + 1) * stride_;
     const auto first = static_cast<std::size_t>(std::int64_t{r.first} - minX_ + 1);
     const auto last = static_cast<std::size_t>(std::int64_t{r.last} - minX_ + 1);
-    for (std::size_t w = first / 64; w <= last / 64; ++w) {
-      if (!on) {
-        row[w] = 0;
-        continue;
-      }
-      const std::uint64_t from = w == first / 64 ? ~std::uint64_t{0} << (first % 64) : ~std::uint64_t{0};
-      const std::uint64_t to = w == last / 64 ? ~std::uint64_t{0} >> (63 - last % 64) : ~std::uint64_t{0};
-      row[w] |= from & to;
+    const auto firstBits = static_cast<unsigned char>(0xffu << (first % 8));
+    const auto lastBits = static_cast<unsigned char>(0xffu >> (7 - last % 8));
+    if (first / 8 == last / 8) {
+      row[first / 8] |= firstBits & lastBits;
+      return;
     }
+    row[first / 8] |= firstBits;
+    for (std::size_t i = first / 8 + 1; i < last / 8; ++i) row[i] = 0xff;
+    row[last / 8] |= lastBits;
   }
 
-  const std::vector<rowRun>& runs_;
   int minX_;
   int top_;
   std::size_t stride_;
-  std::uint64_t* bits_;
+  unsigned char* bytes_;
+  std::size_t usedRows_;
 };
 
 // fromMask's walk over a region: from the first pixel in scan order, each
 // step takes the first direction, clockwise from two left of the last step's,
-// whose neighbour is a region pixel. `next(x, y, direction)` gives it, or -1.
-template <class Next>
-void walk(const point& start, std::int64_t stepLimit, Next next, std::vector<point>& points) {
+// whose neighbour is a region pixel.
+template <class Region>
+void walk(const Region& region, const point& start, std::int64_t stepLimit, std::vector<point>& points) {
   points.clear();
   points.push_back(start);
   std::int64_t x = start.x;
   std::int64_t y = start.y;
   int direction = 0;
   for (std::int64_t steps = 0; steps < stepLimit; ++steps) {
-    direction = next(x, y, direction);
+    direction = nextDirection.of[region.window(x, y)][direction];
     if (direction < 0) return;  // an isolated pixel: the contour is the start point alone
     x += directionStepX[direction];
     y += directionStepY[direction];
@@ -467,17 +487,16 @@ void walk(const point& start, std::int64_t stepLimit, Next next, std::vector<poi
 }  // namespace
 
 void traceSpans(const tpointList<int>& spans, borderPoints& contour, traceScratch& s) {
-  const box b = spans.boundingBox();
+  const box b = runsOfSpans(spans, s.runs);
   const std::int64_t columns = std::int64_t{b.maxX} - b.minX + 1;
   const std::int64_t rows = std::int64_t{b.maxY} - b.minY + 1;
   checkedCellCount(rows, columns);  // the raster buildFromIo would size
   contour.clear();
-  runsOfSpans(spans, s.runs);
   if (s.runs.empty()) return;
   const point start(s.runs.front().first, s.runs.front().y);
   const std::int64_t stepLimit = 8 * rows * columns + 8;
 
-  // A raster of bits where its words are not many more than the runs, runs
+  // A raster of bits where its bytes are not many more than the runs, runs
   // looked up by row otherwise (few runs far apart).
   int minX = s.runs.front().first;
   int maxX = s.runs.front().last;
@@ -485,24 +504,15 @@ void traceSpans(const tpointList<int>& spans, borderPoints& contour, traceScratc
     minX = std::min(minX, r.first);
     maxX = std::max(maxX, r.last);
   }
-  const auto stride = static_cast<std::size_t>((std::int64_t{maxX} - minX + 2) / 64 + 1);
+  const std::size_t stride = bitRegion::strideFor(std::int64_t{maxX} - minX + 1);
   const std::int64_t runRows = std::int64_t{s.runs.back().y} - s.runs.front().y + 1;
-  const std::int64_t words = (runRows + 2) * static_cast<std::int64_t>(stride);
-  if (words <= 32 * static_cast<std::int64_t>(s.runs.size()) + 1024) {
-    if (s.bits.size() < static_cast<std::size_t>(words)) s.bits.resize(static_cast<std::size_t>(words), 0);
+  const std::int64_t bytes = (runRows + 2) * static_cast<std::int64_t>(stride);
+  if (bytes <= 256 * static_cast<std::int64_t>(s.runs.size()) + 8192) {
+    if (s.bits.size() < static_cast<std::size_t>(bytes)) s.bits.resize(static_cast<std::size_t>(bytes), 0);
     const bitRegion region(s.runs, minX, stride, s.bits);
-    walk(start, stepLimit, [&region](std::int64_t x, std::int64_t y, int direction) {
-      for (int tries = 0; tries < 8; ++tries) {
-        if (region.holds(x + directionStepX[direction], y + directionStepY[direction])) return direction;
-        direction = (direction + 7) % 8;
-      }
-      return -1;
-    }, s.points);
+    walk(region, start, stepLimit, s.points);
   } else {
-    const runLookup region(s.runs, s.rowStarts);
-    walk(start, stepLimit, [&region](std::int64_t x, std::int64_t y, int direction) {
-      return static_cast<int>(nextDirection.of[region.neighbours(x, y)][direction]);
-    }, s.points);
+    walk(runLookup(s.runs, s.rowStarts), start, stepLimit, s.points);
   }
   contour.appendPoints(s.points.data(), s.points.data() + s.points.size());
 }

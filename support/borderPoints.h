@@ -46,7 +46,7 @@ void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, 
 struct traceScratch {
   std::vector<rowRun> runs;
   std::vector<std::uint32_t> rowStarts;
-  std::vector<std::uint64_t> bits;  // all zero between calls
+  std::vector<unsigned char> bits;  // all zero between calls
   std::vector<point> points;
 };
 

@@ -1,5 +1,6 @@
 #include "support/pointList.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace lti {
@@ -42,16 +43,54 @@ typename tpointList<T>::node* tpointList<T>::makeNode(const tpoint<T>& value) {
     n = static_cast<node*>(reusable_);
     reusable_ = reusable_->next;
   } else {
-    if (carved_ == chunkSize_) {
-      if (chunkSize_ != 0) ++chunkInUse_;
-      chunkSize_ = chunkNodes(chunkInUse_);
-      carved_ = 0;
-      if (chunkInUse_ == chunks_.size()) chunks_.emplace_back(new node[chunkSize_]);
-    }
+    if (carved_ == chunkSize_) startNextChunk();
     n = &chunks_[chunkInUse_][carved_++];
   }
   n->value = value;
   return n;
+}
+
+template <class T>
+void tpointList<T>::startNextChunk() {
+  if (chunkSize_ != 0) ++chunkInUse_;
+  chunkSize_ = chunkNodes(chunkInUse_);
+  carved_ = 0;
+  if (chunkInUse_ == chunks_.size()) chunks_.emplace_back(new node[chunkSize_]);
+}
+
+template <class T>
+typename tpointList<T>::node* tpointList<T>::carveNodes(std::size_t& wanted) {
+  if (carved_ == chunkSize_) startNextChunk();
+  wanted = std::min(wanted, chunkSize_ - carved_);
+  node* first = &chunks_[chunkInUse_][carved_];
+  carved_ += wanted;
+  return first;
+}
+
+template <class T>
+template <class Source>
+void tpointList<T>::appendFrom(Source source, std::size_t n) {
+  link* tail = head_.prev;
+  auto append = [&tail](node* added, const tpoint<T>& value) {
+    added->value = value;
+    added->prev = tail;
+    tail->next = added;
+    tail = added;
+  };
+  count_ += static_cast<int>(n);
+  for (; n > 0 && reusable_ != nullptr; --n) {
+    node* added = static_cast<node*>(reusable_);
+    reusable_ = reusable_->next;
+    append(added, source());
+  }
+  while (n > 0) {
+    std::size_t carved = n;
+    node* block = carveNodes(carved);
+    for (std::size_t i = 0; i < carved; ++i) append(block + i, source());
+    n -= carved;
+  }
+  tail->next = &head_;
+  head_.prev = tail;
 }
 
 template <class T>
@@ -194,7 +233,7 @@ int tpointList<T>::pushBack(const tpoint<T>& value) {
 
 template <class T>
 void tpointList<T>::appendPoints(const tpoint<T>* first, const tpoint<T>* last) {
-  for (; first != last; ++first) linkBefore(&head_, makeNode(*first));
+  appendFrom([&first]() -> const tpoint<T>& { return *first++; }, static_cast<std::size_t>(last - first));
 }
 
 template <class T>
@@ -257,11 +296,18 @@ bool tpointList<T>::empty() const {
 template <class T>
 tpointList<T>& tpointList<T>::assignFrom(const tpointList& other) {
   if (&other != this) {
-    iterator target = begin();
-    const_iterator source = other.begin();
-    for (; target != end() && source != other.end(); ++target, ++source) *target = *source;
-    if (target != end()) eraseRange(target, end());
-    if (source != other.end()) insertRange(end(), source, other.end());
+    // Every node goes back to the chunks, which are then carved in order: the
+    // copy is one walk over the other list, its points laid out contiguously.
+    releaseAllNodes();
+    head_.next = &head_;
+    head_.prev = &head_;
+    count_ = 0;
+    const link* source = other.head_.next;
+    appendFrom([&source]() -> const tpoint<T>& {
+      const tpoint<T>& value = static_cast<const node*>(source)->value;
+      source = source->next;
+      return value;
+    }, static_cast<std::size_t>(other.count_));
   }
   storedBox = other.storedBox;
   return *this;

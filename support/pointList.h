@@ -128,6 +128,13 @@ class tpointList : public ioObject {
 
  private:
   node* makeNode(const tpoint<T>& value);
+  void startNextChunk();  // when the chunk in use is carved up
+  // Up to `wanted` unused nodes in a row from the chunks; sets `wanted` to the
+  // number given, at least one.
+  node* carveNodes(std::size_t& wanted);
+  // Appends n points, each the value of the next call of source().
+  template <class Source>
+  void appendFrom(Source source, std::size_t n);
   void freeNode(link* n);
   void releaseAllNodes();
   void linkBefore(link* position, node* n);

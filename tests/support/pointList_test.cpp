@@ -92,9 +92,17 @@ TEST(PointList, AssignFromCopiesPointsAndStoredBoxInEverySizeRelation) {
       {"shorter source", {point(1, 1), point(2, 2), point(3, 3)}, {point(9, 9)}},
       {"equal sizes", {point(1, 1), point(2, 2)}, {point(5, 5), point(6, 6)}},
       {"empty source", {point(1, 1), point(2, 2)}, {}},
+      {"source over several chunks", {point(1, 1)}, [] {
+         Points many;
+         for (int i = 0; i < 300; ++i) many.emplace_back(i, 300 - i);
+         return many;
+       }()},
   };
   for (const Case& c : cases) {
     List target = listOf(c.target);
+    target.pushBack(point(7, 7));
+    target.erase(target.begin());  // a node left for reuse
+    target.pushBack(point(8, 8));
     List source = listOf(c.source);
     source.storedBox = lti::box{1, 2, 3, 4};
     EXPECT_FALSE(target.equals(source)) << c.name;
@@ -104,6 +112,11 @@ TEST(PointList, AssignFromCopiesPointsAndStoredBoxInEverySizeRelation) {
     EXPECT_EQ(target.size(), static_cast<int>(c.source.size())) << c.name;
     EXPECT_TRUE(target.equals(source)) << c.name;
     EXPECT_TRUE(target.isEqual(source)) << c.name;
+    target.pushBack(point(-1, -1));  // the copy's nodes and the spare ones stay apart
+    Points extended = c.source;
+    extended.push_back(point(-1, -1));
+    EXPECT_EQ(pointsOf(target), extended) << c.name;
+    EXPECT_EQ(pointsBackwards(target), extended) << c.name;
   }
 }
 
