@@ -145,7 +145,7 @@ void sortRow(std::uint32_t* first, std::uint32_t* last) {
 // raster's |= joins them. A pixel is non-zero when marked or filled. The row's
 // runs are written from `out` on, at most one a column marked; returns the
 // end of those written.
-rowRun* fillRow(int y, const std::uint32_t* mark, const std::uint32_t* end, int minX, std::uint32_t width,
+inline rowRun* fillRow(int y, const std::uint32_t* mark, const std::uint32_t* end, int minX, std::uint32_t width,
                 rowRun* const out) {
   // The run being made is *open, its last pixel the last marked column.
   rowRun* open = out;
