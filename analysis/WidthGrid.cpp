@@ -48,10 +48,10 @@ void WidthGrid::setFrame(std::uint8_t value) {
   std::uint8_t* f = cells_;
   std::memset(f, value, stride);
   std::memset(f + (static_cast<std::size_t>(rows_) + 1) * stride, value, stride);
-  for (std::size_t row = 1; row <= static_cast<std::size_t>(rows_); ++row) {
-    f[row * stride] = value;
-    f[row * stride + stride - 1] = value;
-  }
+  // A row's last frame cell and the next row's first are neighbours in memory.
+  const std::uint8_t pair[2] = {value, value};
+  std::uint8_t* const end = f + (static_cast<std::size_t>(rows_) + 1) * stride;
+  for (f += stride - 1; f < end; f += stride) std::memcpy(f, pair, sizeof pair);
 }
 
 // Every cell outside the rows' marked extents is already zero.

@@ -142,9 +142,9 @@ void CTailAnalyzer::measureWidths() {
   // ring[j] is p(j - 2), indices taken around the contour.
   std::vector<lti::point>& ring = contourPoints;
   const int64 n = static_cast<int64>(border->size());
-  ring.clear();
   if (n == 0) return;
-  ring.resize(static_cast<std::size_t>(n + 4));
+  // Grown, never shrunk: every point it holds beyond n + 4 is left unread.
+  if (ring.size() < static_cast<std::size_t>(n + 4)) ring.resize(static_cast<std::size_t>(n + 4));
   lti::point* to = &ring[2];
   for (const lti::point& p : *border) {
     grid.markBorder(p);

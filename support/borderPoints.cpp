@@ -142,52 +142,67 @@ void sortRow(std::uint32_t* first, std::uint32_t* last) {
 
 // fillBetweenMarks on one row of the box (columns 0 to width - 1, shifted
 // by minX), its marks in column order; marks of one column are joined, as the
-// raster's |= joins them. A pixel is non-zero when marked or filled.
-void fillRow(int y, const std::uint32_t* mark, const std::uint32_t* end, int minX, std::uint32_t width,
-             std::vector<rowRun>& runs) {
-  const std::size_t rowFirstRun = runs.size();
-  bool open = false;
-  std::uint32_t first = 0;
-  std::uint32_t last = 0;
-  auto push = [&]() {
-    runs.push_back(rowRun{y, static_cast<int>(minX + std::int64_t{first}), static_cast<int>(minX + std::int64_t{last})});
-  };
-  // Pixels from..to become non-zero; `from` never lies left of the last call's.
-  auto add = [&](std::uint32_t from, std::uint32_t to) {
-    if (open && last + 1 >= from) {
-      last = std::max(last, to);
-      return;
-    }
-    if (open) push();
-    open = true;
-    first = from;
-    last = to;
-  };
+// raster's |= joins them. A pixel is non-zero when marked or filled. The row's
+// runs are written from `out` on, at most one a column marked; returns the
+// end of those written.
+inline rowRun* fillRow(int y, const std::uint32_t* mark, const std::uint32_t* end, int minX, std::uint32_t width,
+                rowRun* const out) {
+  // The run being made is *open, its last pixel the last marked column.
+  rowRun* open = out;
   bool inside = false;
   bool firstMark = true;
-  std::uint32_t x = 0;  // the first pixel after the last mark
+  std::int64_t last = -2;  // the last marked column
   while (mark < end) {
     const std::uint32_t at = *mark >> markBits;
     unsigned c = *mark & markMask;
     for (++mark; mark < end && (*mark >> markBits) == at; ++mark) c |= *mark & markMask;
-    if (firstMark && (c & spanEnd) && !(c & spanStart)) {
-      // An end mark before any start mark closes a span that began at the
-      // row's left edge: everything up to it, the earlier marks included.
-      runs.resize(rowFirstRun);
-      open = true;
-      first = 0;
-      last = at;
-    } else {
-      add(inside ? x : at, at);
+    if (!inside && at > last + 1) {  // a gap in the row: a new run
+      if (last >= 0) (open++)->last = static_cast<int>(minX + last);
+      open->y = y;
+      open->first = static_cast<int>(minX + std::int64_t{at});
     }
     if (c & (spanStart | spanEnd)) {
+      if (firstMark && !(c & spanStart)) {
+        // An end mark before any start mark closes a span that began at the
+        // row's left edge: everything up to it, the earlier marks included.
+        open = out;
+        open->y = y;
+        open->first = minX;
+      }
       firstMark = false;
       inside = (c & spanEnd) == 0;
     }
-    x = at + 1;
+    last = at;
   }
-  if (inside && x < width) add(x, width - 1);
-  if (open) push();
+  if (inside) last = std::max<std::int64_t>(last, std::int64_t{width} - 1);
+  open->last = static_cast<int>(minX + last);
+  return open + 1;
+}
+
+// The corner marks by the signs of the steps arriving at a pixel (row) and
+// leaving it (column), each as (sy + 1) * 3 + (sx + 1); 4, no step, does not
+// occur between distinct points.
+struct marksBySigns {
+  unsigned char of[9][9];
+  constexpr marksBySigns() : of() {
+    for (int arriving = 0; arriving < 9; ++arriving) {
+      for (int leaving = 0; leaving < 9; ++leaving) {
+        const int a = directionCodesBySigns[arriving];
+        const int l = directionCodesBySigns[leaving];
+        of[arriving][leaving] = a < 0 || l < 0 ? 0 : cornerMarks[a][l];
+      }
+    }
+  }
+};
+constexpr marksBySigns cornerMarksBySigns;
+
+unsigned char stepSigns(const point& from, const point& to) {
+  const std::int64_t dx = std::int64_t{to.x} - from.x;
+  const std::int64_t dy = std::int64_t{to.y} - from.y;
+  if (static_cast<std::uint64_t>(dx + 1) <= 2 && static_cast<std::uint64_t>(dy + 1) <= 2) {
+    return static_cast<unsigned char>((dy + 1) * 3 + dx + 1);  // a step to an 8-neighbour, the usual one
+  }
+  return static_cast<unsigned char>(((dy > 0) - (dy < 0) + 1) * 3 + (dx > 0) - (dx < 0) + 1);
 }
 
 }  // namespace
@@ -196,18 +211,25 @@ void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, 
   runs.clear();
   if (contour.empty()) return;
   // The points without repeats (a repeated point would be a step without a
-  // direction), and their box.
-  if (s.points.size() < static_cast<std::size_t>(contour.size())) s.points.resize(static_cast<std::size_t>(contour.size()));
+  // direction), their box, and the signs of the step arriving at each.
+  const auto listed = static_cast<std::size_t>(contour.size());
+  if (s.points.size() < listed) s.points.resize(listed);
+  if (s.steps.size() < listed + 1) s.steps.resize(listed + 1);
   point* const points = s.points.data();
+  unsigned char* const steps = s.steps.data();
   points[0] = contour.front();
   std::size_t n = 1;
   box b{points[0].x, points[0].y, points[0].x, points[0].y};
-  for (const point& p : contour) {
+  const auto listEnd = contour.end();
+  for (auto it = contour.begin(); it != listEnd; ++it) {
+    const point p = *it;
+    if (p == points[n - 1]) continue;
     b.minX = std::min(b.minX, p.x);
     b.maxX = std::max(b.maxX, p.x);
     b.minY = std::min(b.minY, p.y);
     b.maxY = std::max(b.maxY, p.y);
-    if (points[n - 1] != p) points[n++] = p;
+    steps[n] = stepSigns(points[n - 1], p);
+    points[n++] = p;
   }
   if (n > 1 && points[n - 1] == points[0]) --n;  // the one before it differs from it
   const std::int64_t width = std::int64_t{b.maxX} - b.minX + 1;
@@ -221,46 +243,48 @@ void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, 
   const bool countByRow = height <= 2 * static_cast<std::int64_t>(n) + 64;
   if (s.marks.size() < n) s.marks.resize(n);
   if (s.markRows.size() < n) s.markRows.resize(n);
+  std::uint32_t* const marks = s.marks.data();
+  std::uint32_t* const markRows = s.markRows.data();
   std::vector<std::uint32_t>& rowEnds = s.rowEnds;
-  rowEnds.assign(countByRow ? static_cast<std::size_t>(height) + 1 : 0, 0);
+  rowEnds.assign(countByRow ? static_cast<std::size_t>(height) + 1 : 2, 0);
+  std::uint32_t* const rowCounts = rowEnds.data() + 1;
+  const std::uint32_t countMask = countByRow ? ~std::uint32_t{0} : 0;  // otherwise all counted in one, unused
   std::size_t count = 0;
   auto keep = [&](const point& p, unsigned bits) {
+    // Written always, kept when not zero: no branch on the marks.
     const auto row = static_cast<std::uint32_t>(std::int64_t{p.y} - b.minY);
-    s.markRows[count] = row;
-    s.marks[count++] = static_cast<std::uint32_t>((std::int64_t{p.x} - b.minX) << markBits) | bits;
-    if (countByRow) ++rowEnds[row + 1];
-  };
-  auto code = [](const point& from, const point& to) {
-    return directionCode(std::int64_t{to.x} - from.x, std::int64_t{to.y} - from.y);
+    markRows[count] = row;
+    marks[count] = static_cast<std::uint32_t>((std::int64_t{p.x} - b.minX) << markBits) | bits;
+    rowCounts[row & countMask] += bits != 0;
+    count += bits != 0;
   };
   if (n < 4) {
     for (std::size_t i = 0; i < n; ++i) keep(points[i], markMask);
   } else {
-    int arriving = code(points[n - 1], points[0]);
-    for (std::size_t i = 0; i < n; ++i) {
-      const int leaving = code(points[i], points[i + 1 == n ? 0 : i + 1]);
-      const unsigned bits = cornerMarks[arriving][leaving];
-      if (bits != 0) keep(points[i], bits);
-      arriving = leaving;
-    }
+    steps[0] = stepSigns(points[n - 1], points[0]);
+    steps[n] = steps[0];
+    for (std::size_t i = 0; i < n; ++i) keep(points[i], cornerMarksBySigns.of[steps[i]][steps[i + 1]]);
   }
 
   if (s.byRow.size() < count) s.byRow.resize(count);
   std::uint32_t* const byRow = s.byRow.data();
+  runs.resize(count);  // at most one run a mark
+  rowRun* out = runs.data();
   if (!countByRow) {
     // Few points far apart: the marks sorted by row and column at once.
     std::vector<std::uint64_t>& keys = s.rowsAndMarks;
     keys.resize(count);
-    for (std::size_t i = 0; i < count; ++i) keys[i] = std::uint64_t{s.markRows[i]} << 32 | s.marks[i];
+    for (std::size_t i = 0; i < count; ++i) keys[i] = std::uint64_t{markRows[i]} << 32 | marks[i];
     std::sort(keys.begin(), keys.end());
     for (std::size_t first = 0; first < count;) {
       const std::uint64_t row = keys[first] >> 32;
       std::size_t last = first;
       for (; last < count && keys[last] >> 32 == row; ++last) byRow[last] = static_cast<std::uint32_t>(keys[last]);
-      fillRow(static_cast<int>(b.minY + static_cast<std::int64_t>(row)), byRow + first, byRow + last, b.minX,
-              static_cast<std::uint32_t>(width), runs);
+      out = fillRow(static_cast<int>(b.minY + static_cast<std::int64_t>(row)), byRow + first, byRow + last, b.minX,
+                    static_cast<std::uint32_t>(width), out);
       first = last;
     }
+    runs.resize(static_cast<std::size_t>(out - runs.data()));
     return;
   }
 
@@ -268,16 +292,17 @@ void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, 
   for (std::size_t r = 1; r < rowEnds.size(); ++r) rowEnds[r] += rowEnds[r - 1];
   // Taken from the walk's end: a clockwise walk meets a row on its right side
   // first, so in reverse most rows come out already in column order.
-  for (std::size_t i = count; i-- > 0;) byRow[rowEnds[s.markRows[i]]++] = s.marks[i];
+  for (std::size_t i = count; i-- > 0;) byRow[rowEnds[markRows[i]]++] = marks[i];
   std::uint32_t rowBegin = 0;
   for (std::size_t r = 0; r + 1 < rowEnds.size(); ++r) {
     const std::uint32_t rowEnd = rowEnds[r];
     if (rowEnd == rowBegin) continue;
     sortRow(byRow + rowBegin, byRow + rowEnd);
-    fillRow(static_cast<int>(b.minY + static_cast<std::int64_t>(r)), byRow + rowBegin, byRow + rowEnd, b.minX,
-            static_cast<std::uint32_t>(width), runs);
+    out = fillRow(static_cast<int>(b.minY + static_cast<std::int64_t>(r)), byRow + rowBegin, byRow + rowEnd, b.minX,
+                  static_cast<std::uint32_t>(width), out);
     rowBegin = rowEnd;
   }
+  runs.resize(static_cast<std::size_t>(out - runs.data()));
 }
 
 namespace {

@@ -24,6 +24,7 @@ struct rowRun {
 // its buffers are reused. What it holds between calls means nothing.
 struct fillScratch {
   std::vector<point> points;
+  std::vector<unsigned char> steps;
   std::vector<std::uint32_t> marks;
   std::vector<std::uint32_t> markRows;
   std::vector<std::uint32_t> rowEnds;

@@ -151,6 +151,45 @@ TEST(Widths, GridObeysTheRasterBound) {
   EXPECT_THROW(a.measureWidths(), lti::allocException);
 }
 
+// A grid built again over another box holds what a new grid holds there:
+// its frame flagged outside, every cell of the box clear, whatever the last
+// build marked.
+TEST(Widths, ARebuiltGridIsAsNew) {
+  struct Box {
+    int minX, minY, maxX, maxY;
+  };
+  struct Case {
+    const char* name;
+    Box before, after;
+  };
+  const Case cases[] = {
+      {"the same box", {0, 0, 9, 6}, {0, 0, 9, 6}},
+      {"a smaller box", {0, 0, 30, 20}, {3, 2, 9, 6}},
+      {"a larger box", {3, 2, 9, 6}, {0, 0, 30, 20}},
+      {"one row after many", {0, 0, 12, 12}, {0, 5, 40, 5}},
+      {"one column after many", {0, 0, 12, 12}, {5, -3, 5, 9}},
+      {"a single cell", {-4, -4, 4, 4}, {1, 1, 1, 1}},
+  };
+  for (const Case& c : cases) {
+    tressel::WidthGrid reused, fresh;
+    const Box& b = c.before;
+    reused.build(b.minX, b.minY, b.maxX, b.maxY);
+    for (int y = b.minY; y <= b.maxY; ++y) reused.markAreaRun(y, b.minX, b.maxX);
+    for (int x = b.minX; x <= b.maxX; ++x) reused.setWidth(point(x, b.maxY), 3);
+    const Box& a = c.after;
+    reused.build(a.minX, a.minY, a.maxX, a.maxY);
+    fresh.build(a.minX, a.minY, a.maxX, a.maxY);
+    ASSERT_EQ(reused.stride(), fresh.stride()) << c.name;
+    const std::size_t cells = static_cast<std::size_t>((reused.rows() + 2) * reused.stride());
+    for (std::size_t i = 0; i < cells; ++i) {
+      ASSERT_EQ(reused.flags()[i], fresh.flags()[i]) << c.name << " at cell " << i;
+      const bool frame = i < static_cast<std::size_t>(fresh.stride()) || i >= cells - fresh.stride() ||
+                         i % fresh.stride() == 0 || i % fresh.stride() == static_cast<std::size_t>(fresh.stride() - 1);
+      ASSERT_EQ(fresh.flags()[i], frame ? tressel::WidthGrid::outside : 0) << c.name << " at cell " << i;
+    }
+  }
+}
+
 using testing_silhouettes::Mask;
 
 // Masks with ragged and one-pixel-wide diagonal edges, where rays leave the
