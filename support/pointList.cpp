@@ -194,7 +194,34 @@ int tpointList<T>::pushBack(const tpoint<T>& value) {
 
 template <class T>
 void tpointList<T>::appendPoints(const tpoint<T>* first, const tpoint<T>* last) {
-  for (; first != last; ++first) linkBefore(&head_, makeNode(*first));
+  // Reused nodes one by one, then fresh nodes carved a chunk's stretch at a
+  // time and linked in a loop that keeps the list's end in a register.
+  while (first != last && reusable_ != nullptr) linkBefore(&head_, makeNode(*first++));
+  while (first != last) {
+    if (carved_ == chunkSize_) {
+      if (chunkSize_ != 0) ++chunkInUse_;
+      chunkSize_ = chunkNodes(chunkInUse_);
+      carved_ = 0;
+      if (chunkInUse_ == chunks_.size()) chunks_.emplace_back(new node[chunkSize_]);
+    }
+    const std::size_t room = chunkSize_ - carved_;
+    const std::size_t wanted = static_cast<std::size_t>(last - first);
+    const std::size_t k = wanted < room ? wanted : room;
+    node* fresh = &chunks_[chunkInUse_][carved_];
+    carved_ += k;
+    link* tail = head_.prev;
+    for (std::size_t i = 0; i < k; ++i) {
+      node* n = fresh + i;
+      n->value = first[i];
+      n->prev = tail;
+      tail->next = n;
+      tail = n;
+    }
+    tail->next = &head_;
+    head_.prev = tail;
+    count_ += static_cast<int>(k);
+    first += k;
+  }
 }
 
 template <class T>
