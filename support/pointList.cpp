@@ -284,11 +284,14 @@ bool tpointList<T>::empty() const {
 template <class T>
 tpointList<T>& tpointList<T>::assignFrom(const tpointList& other) {
   if (&other != this) {
+    // Both ends are sentinels that stay where they are.
+    const iterator targetEnd = end();
+    const const_iterator sourceEnd = other.end();
     iterator target = begin();
     const_iterator source = other.begin();
-    for (; target != end() && source != other.end(); ++target, ++source) *target = *source;
-    if (target != end()) eraseRange(target, end());
-    if (source != other.end()) insertRange(end(), source, other.end());
+    for (; target != targetEnd && source != sourceEnd; ++target, ++source) *target = *source;
+    if (target != targetEnd) eraseRange(target, targetEnd);
+    if (source != sourceEnd) insertRange(targetEnd, source, sourceEnd);
   }
   storedBox = other.storedBox;
   return *this;
