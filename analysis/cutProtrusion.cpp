@@ -1,7 +1,10 @@
 // Cutting the tail or a limb off the body contour: the stretch of contour
 // from the first base point to the second is replaced by the interior of the
 // base segment's chain.
+#include <vector>
+
 #include "analysis/CTailAnalyzer.h"
+#include "analysis/contourScratch.h"
 
 namespace tressel {
 namespace {
@@ -91,10 +94,52 @@ bool cutProtrusion(lti::borderPoints& contour, const lti::point& s, const lti::p
 
 }  // namespace
 
+// The tail's cut as cutProtrusion makes it, with the body contour built
+// afresh from the border's points instead of copied and then cut: the border
+// is read once, into an array, and S's first position, E's first after it
+// and E's first of all say which stretches are kept.
 void CTailAnalyzer::cutTail() {
-  bodyBorder->assignFrom(*border);
-  if (!hasTail) return;
-  cutProtrusion(*bodyBorder, tailStart, tailEnd, *tailBorder, &bodyBorderLength);
+  if (!hasTail) {
+    bodyBorder->assignFrom(*border);
+    return;
+  }
+  std::vector<lti::point>& points = contourScratch.points;
+  points.resize(static_cast<std::size_t>(border->size()));
+  std::size_t n = 0;
+  for (const lti::point& p : *border) points[n++] = p;
+  const std::size_t none = n;
+  std::size_t s = none, eAfterS = none, e = none;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (points[i] == tailEnd) {
+      if (e == none) e = i;
+      if (s != none) {
+        eAfterS = i;
+        break;
+      }
+    }
+    if (s == none && points[i] == tailStart) s = i;
+  }
+  if (s == none || e == none || !holds(*tailBorder, tailStart) || !holds(*tailBorder, tailEnd)) {
+    bodyBorder->assignFrom(*border);
+    bodyBorderLength = bodyBorder->size();
+    return;
+  }
+  lti::borderPoints interior;
+  collectInterior(*tailBorder, tailStart, tailEnd, interior);
+  bodyBorder->clear();
+  bodyBorder->storedBox = border->storedBox;
+  if (eAfterS != none) {
+    // S, then E after it: the stretch between them goes.
+    bodyBorder->appendPoints(points.data(), points.data() + s + 1);
+    bodyBorderLength = static_cast<int>(s + 1 + (n - eAfterS));
+    bodyBorder->insertRange(bodyBorder->end(), interior.begin(), interior.end());
+    bodyBorder->appendPoints(points.data() + eAfterS, points.data() + n);
+  } else {
+    // E only before S: what follows S and what precedes E go.
+    bodyBorder->appendPoints(points.data() + e, points.data() + s + 1);
+    bodyBorderLength = static_cast<int>(s + 1 - e);
+    bodyBorder->insertRange(bodyBorder->end(), interior.begin(), interior.end());
+  }
 }
 
 void CTailAnalyzer::cutLimb() {

@@ -26,6 +26,8 @@ TEST(SpurRemoval, OnePass) {
       {"no second pass: a tip at the list's end leaves the rest of its spur",
        {b, a, q, r, a, b, c}, {b, a, q, r, a}},
       {"nothing to remove", {a, b, r, q}, {a, b, r, q}},
+      {"three points with a tip in the middle", {a, b, a}, {a}},
+      {"a tip on the last point, its successor the first", {c, q, r, a, c, b}, {c, q, r, a}},
       {"two points are kept", {a, b}, {a, b}},
       {"one point is kept", {a}, {a}},
       {"a contour that shrinks below three points stops", {a, b, a, s}, {a, s}},

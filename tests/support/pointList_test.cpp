@@ -157,6 +157,7 @@ TEST(PointList, AppendPointsKeepsOrderAndLinks) {
       {"nothing appended", {point(1, 1)}, 0, 0},
       {"into erased nodes", {point(0, 0), point(1, 0), point(2, 0), point(3, 0)}, 3, 2},
       {"across new chunks", {point(5, 5)}, 0, 500},
+      {"into erased nodes, then across new chunks", {point(0, 0), point(1, 0), point(2, 0), point(3, 0)}, 2, 300},
   };
   for (const Case& c : cases) {
     List list = listOf(c.before);
