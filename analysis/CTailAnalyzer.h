@@ -76,7 +76,7 @@ class CTailAnalyzer : public AnalysisParameters {
 
   // Runs the analysis again on new input in a record made with
   // Retain::regions, reusing its storage: every result is first set back to
-  // its value in a fresh record.
+  // its value in a fresh record. The input may be the record's own outline.
   void reanalyze(const lti::ioPoints& input);
 
   // Pipeline steps, in the order the constructor runs them.

@@ -12,9 +12,12 @@ const CTailAnalyzer& FrameAnalyzer::analyze(const std::vector<Run>& runs) {
     ends_.push_back(lti::point(r.first, r.row));
     ends_.push_back(lti::point(r.last, r.row));
   }
-  spans_.clear();
-  spans_.appendPoints(ends_.data(), ends_.data() + ends_.size());
-  analysis_.reanalyze(spans_);
+  // The ends go straight into the record's outline, which is then the
+  // analysis's input: taking the input as the outline copies nothing.
+  lti::ioPoints& outline = *analysis_.outline;
+  outline.clear();
+  outline.appendPoints(ends_.data(), ends_.data() + ends_.size());
+  analysis_.reanalyze(outline);
   return analysis_;
 }
 

@@ -36,8 +36,7 @@ class FrameAnalyzer {
 
  private:
   CTailAnalyzer analysis_;
-  lti::ioPoints spans_;
-  std::vector<lti::point> ends_;  // the runs' ends, before they become spans_
+  std::vector<lti::point> ends_;  // the runs' ends, before they become the outline
 };
 
 }  // namespace tressel
