@@ -1,6 +1,5 @@
 // Cleaning the body contour after the tail cut: short loops are pruned, then
 // up to ten thin limbs are found and cut off one at a time.
-#include <algorithm>
 #include <cstdint>
 #include <iterator>
 #include <vector>
