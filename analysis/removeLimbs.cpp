@@ -1,6 +1,5 @@
 // Cleaning the body contour after the tail cut: short loops are pruned, then
 // up to ten thin limbs are found and cut off one at a time.
-#include <algorithm>
 #include <cstdint>
 #include <iterator>
 #include <vector>
@@ -30,8 +29,10 @@ std::size_t slotOf(const ContourScratch& s, const lti::point& p, int bits) {
 // first position of i's pixel, nextSame[i] the next one after i (none after
 // the last). The pixels are looked up in an open-addressed table of at least
 // twice as many slots as points, so the work grows with the contour alone.
-// Returns the table's size in bits.
-int chainEqualPixels(ContourScratch& s) {
+// Returns the table's size in bits; `repeats` counts the positions whose
+// pixel came before.
+int chainEqualPixels(ContourScratch& s, std::size_t& repeats) {
+  repeats = 0;
   const std::size_t n = s.points.size();
   int bits = 4;
   while ((std::size_t{1} << bits) < 2 * n) ++bits;
@@ -47,6 +48,7 @@ int chainEqualPixels(ContourScratch& s) {
       s.firstSame[i] = s.lastSame[i] = position;
     } else {
       const std::uint32_t first = slot - 1;
+      ++repeats;
       s.firstSame[i] = first;
       s.nextSame[s.lastSame[first]] = position;
       s.lastSame[first] = position;
@@ -73,7 +75,9 @@ void pruneLoopsIndexed(lti::borderPoints& contour, int window, const lti::point&
     s.points[i] = *it;
     s.at[i] = it;
   }
-  const int bits = chainEqualPixels(s);
+  std::size_t repeats = 0;
+  const int bits = chainEqualPixels(s, repeats);
+  if (repeats == 0) return;  // no pixel comes back: no loop
   s.onList.assign(n, 1);
 
   // The tail's ends: a pixel occurs only a few times on a contour, so the

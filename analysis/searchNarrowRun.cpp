@@ -3,6 +3,7 @@
 // between narrow runs are bridged, the longest narrow run is chosen and may be
 // extended across one more gap, and it is accepted when it is long enough and
 // its two ends lie close together.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>

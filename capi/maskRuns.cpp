@@ -160,7 +160,8 @@ void keepLargestComponent(std::vector<Run>& runs, ComponentWorkspace& workspace)
     const auto self = static_cast<std::int32_t>(i);
     std::int32_t root = self;
     for (std::size_t k = above; k < aboveEnd && run[k].first <= run[i].last + 1; ++k) {
-      const std::int32_t other = find(static_cast<std::int32_t>(k));
+      std::int32_t other = parent[k];  // most often a root already
+      if (parent[other] != other) other = find(other);
       if (root == self) {
         root = other;
       } else if (other != root) {

@@ -45,7 +45,10 @@ Extremes extremesAlong(const lti::borderPoints& contour, double cx, double cy, d
   for (const lti::point& p : contour) {
     const double dx = p.x - cx, dy = p.y - cy;
     const double along = dx * ux + dy * uy;
-    e.reach = std::fmax(e.reach, std::fabs(dx) + std::fabs(dy));
+    // As fmax would, without its call: the sum is never -0, and a NaN one
+    // (from a centre that is not finite) leaves the reach as it was.
+    const double reach = std::fabs(dx) + std::fabs(dy);
+    if (reach > e.reach) e.reach = reach;
     if (along < lowest) {
       secondLowest = lowest;
       lowest = along, e.low = p;
