@@ -120,9 +120,10 @@ int tressel_analyze_mask(const uint8_t* mask, int width, int height, ptrdiff_t s
                          const tressel_params* params, tressel_result* out) {
   if (out == nullptr || !validMask(mask, width, height, stride, flags)) return TRESSEL_ERROR_ARGUMENT;
   return guarded([&] {
-    std::vector<float> x, y;
-    maskSpans(mask, width, height, stride, flags, x, y);
-    return analyzeInto(x.data(), y.data(), static_cast<int>(x.size()), params, out);
+    const bool keepAll = (flags & TRESSEL_MASK_ALL_COMPONENTS) != 0;
+    const std::vector<tressel::Run> runs = tressel::maskRuns(tressel::MaskView{mask, width, height, stride}, keepAll);
+    *out = tressel::analyzeRuns(runs, params != nullptr ? *params : tressel_default_params());
+    return out->has_tail;
   });
 }
 
