@@ -102,7 +102,9 @@ TRESSEL_C_API int tressel_border(const float* x, const float* y, int count, floa
 TRESSEL_C_API int tressel_mask_spans(const uint8_t* mask, int width, int height, ptrdiff_t stride, int flags,
                                      float* out_x, float* out_y, int capacity);
 
-/* tressel_mask_spans followed by tressel_analyze on its points. */
+/* tressel_mask_spans followed by tressel_analyze on its points. Each thread
+   keeps its working buffers from call to call (sized by the largest region it
+   has analysed), so analysing mask after mask pays for them once. */
 TRESSEL_C_API int tressel_analyze_mask(const uint8_t* mask, int width, int height, ptrdiff_t stride, int flags,
                                        const tressel_params* params, tressel_result* out);
 
