@@ -216,13 +216,18 @@ Background medianBackground(const std::vector<video::Frame>& samples, const Rect
   const int bands = std::clamp(threads, 1, std::max(1, height / 16));
   std::vector<std::vector<std::uint8_t>> rows(static_cast<std::size_t>(bands), std::vector<std::uint8_t>(n * stride));
   auto band = [&](int b) {
+    // Locals, not captures: byte stores could alias what a capture refers to.
+    const int w = width;
     std::uint8_t* scaled = rows[static_cast<std::size_t>(b)].data();
+    std::uint8_t* out = background.pixels.data();
     for (int y = b * height / bands; y < (b + 1) * height / bands; ++y) {
       for (std::size_t k = 0; k < n; ++k) {
         const std::uint8_t* in = samples[k].row(y);
-        for (int x = 0; x < width; ++x) scaled[k * stride + x] = scale[k][in[x]];
+        const std::uint8_t* table = scale[k].data();
+        std::uint8_t* row = scaled + k * stride;
+        for (int x = 0; x < w; ++x) row[x] = table[in[x]];
       }
-      columnMedians(scaled, n, stride, width, background.pixels.data() + static_cast<std::size_t>(y) * width);
+      columnMedians(scaled, n, stride, w, out + static_cast<std::size_t>(y) * w);
     }
   };
   std::vector<std::thread> helpers;
