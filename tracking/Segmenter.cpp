@@ -62,6 +62,14 @@ Segmenter::Segmenter(SegmentationSettings settings, const Background& background
       settings_.arenaMask.size() != static_cast<std::size_t>(background.width) * background.height) {
     throw std::invalid_argument("the arena mask's size differs from the frames'");
   }
+  segmentCompare_ = compare_;
+  if (settings_.polarity == Polarity::dark && !settings_.arenaMask.empty() && settings_.threshold >= 0) {
+    segmentBackground_ = background.pixels;
+    for (std::size_t i = 0; i < segmentBackground_.size(); ++i) {
+      if (settings_.arenaMask[i] == 0) segmentBackground_[i] = 0;
+    }
+    segmentCompare_ = spanCompare(true, false, widestVectors());
+  }
 }
 
 double Segmenter::brightnessGain(const video::Frame& frame) const {
@@ -91,17 +99,20 @@ double Segmenter::brightnessGain(const video::Frame& frame) const {
 
 void Segmenter::thresholdRuns(const video::Frame& frame, double gain, int threshold, std::vector<Run>& runs) {
   runs.clear();
-  compareRows(frame, gain, threshold, roi_, 1, runs);
+  compareRows(frame, gain, threshold, roi_, 1, false, runs);
 }
 
 void Segmenter::compareRows(const video::Frame& frame, double gain, int threshold, const Rect& area, int rowStep,
-                            std::vector<Run>& runs) const {
+                            bool fast, std::vector<Run>& runs) const {
   const int gain256 = gain256Of(gain);
   const std::size_t width = static_cast<std::size_t>(background_.width);
+  const bool folded = fast && !segmentBackground_.empty();
+  const SpanCompare compare = fast ? segmentCompare_ : compare_;
+  const std::uint8_t* background = folded ? segmentBackground_.data() : background_.pixels.data();
+  const std::uint8_t* arena = folded || settings_.arenaMask.empty() ? nullptr : settings_.arenaMask.data();
   for (int y = area.y + (rowStep - 1) / 2; y < area.y + area.height; y += rowStep) {
-    const std::uint8_t* a = settings_.arenaMask.empty() ? nullptr : settings_.arenaMask.data() + y * width;
-    compare_(frame.row(y), background_.pixels.data() + y * width, a, gain256, threshold, y, area.x,
-             area.x + area.width, runs);
+    compare(frame.row(y), background + y * width, arena == nullptr ? nullptr : arena + y * width, gain256, threshold, y,
+            area.x, area.x + area.width, runs);
   }
 }
 
@@ -111,6 +122,10 @@ void Segmenter::compareGrown(const video::Frame& frame, double gain, const Rect&
   const std::size_t width = static_cast<std::size_t>(background_.width);
   const int x0 = area.x, x1 = area.x + area.width;
   const int step = settings_.coarseStep, firstCoarse = roi_.y + (step - 1) / 2;
+  const bool folded = !segmentBackground_.empty();
+  const SpanCompare compare = segmentCompare_;
+  const std::uint8_t* background = folded ? segmentBackground_.data() : background_.pixels.data();
+  const std::uint8_t* arena = folded || settings_.arenaMask.empty() ? nullptr : settings_.arenaMask.data();
   std::size_t old = 0;  // the first of doneRuns not yet passed
   // The first coarse row in the area, and its number.
   std::size_t k = area.y <= firstCoarse ? 0 : static_cast<std::size_t>((area.y - firstCoarse + step - 1) / step);
@@ -127,15 +142,15 @@ void Segmenter::compareGrown(const video::Frame& frame, double gain, const Rect&
       continue;
     }
     const std::uint8_t* f = frame.row(y);
-    const std::uint8_t* b = background_.pixels.data() + y * width;
-    const std::uint8_t* a = settings_.arenaMask.empty() ? nullptr : settings_.arenaMask.data() + y * width;
+    const std::uint8_t* b = background + y * width;
+    const std::uint8_t* a = arena == nullptr ? nullptr : arena + y * width;
     if (y < done.y || y >= done.y + done.height) {
-      compare_(f, b, a, gain256, settings_.threshold, y, x0, x1, runs);
+      compare(f, b, a, gain256, settings_.threshold, y, x0, x1, runs);
       continue;
     }
     // A row compared before between done's columns: only the parts either
     // side are new.
-    if (x0 < done.x) compare_(f, b, a, gain256, settings_.threshold, y, x0, done.x, runs);
+    if (x0 < done.x) compare(f, b, a, gain256, settings_.threshold, y, x0, done.x, runs);
     while (old < doneRuns.size() && doneRuns[old].row < y) ++old;
     for (; old < doneRuns.size() && doneRuns[old].row == y; ++old) {
       const Run& r = doneRuns[old];
@@ -145,7 +160,7 @@ void Segmenter::compareGrown(const video::Frame& frame, double gain, const Rect&
         runs.push_back(r);
       }
     }
-    if (done.x + done.width < x1) compare_(f, b, a, gain256, settings_.threshold, y, done.x + done.width, x1, runs);
+    if (done.x + done.width < x1) compare(f, b, a, gain256, settings_.threshold, y, done.x + done.width, x1, runs);
   }
 }
 
@@ -154,7 +169,7 @@ void Segmenter::segment(const video::Frame& frame, Segmentation& out) {
   out.runs.clear();
   const int step = settings_.coarseStep;
   if (step <= 1 || settings_.openRadius > 0) {
-    compareRows(frame, out.gain, settings_.threshold, roi_, 1, out.runs);
+    compareRows(frame, out.gain, settings_.threshold, roi_, 1, true, out.runs);
     if (settings_.openRadius > 0) open(out.runs);
     keepLargestComponent(out.runs, components_);
     out.area = pixelsOf(out.runs);
@@ -165,7 +180,7 @@ void Segmenter::segment(const video::Frame& frame, Segmentation& out) {
   // largest component, rows `step` apart counting as neighbours. The coarse
   // rows' runs are kept: the rows below read them again.
   coarse_.clear();
-  compareRows(frame, out.gain, settings_.threshold, roi_, step, coarse_);
+  compareRows(frame, out.gain, settings_.threshold, roi_, step, true, coarse_);
   coarseRowStart_.assign(static_cast<std::size_t>(roi_.height / step) + 2, coarse_.size());
   for (std::size_t i = coarse_.size(); i-- > 0;) {
     coarseRowStart_[static_cast<std::size_t>((coarse_[i].row - roi_.y - (step - 1) / 2) / step)] = i;

@@ -92,7 +92,9 @@ class Segmenter {
   const Rect& region() const { return roi_; }
 
  private:
-  void compareRows(const video::Frame& frame, double gain, int threshold, const Rect& area, int rowStep,
+  // `fast`: with the background the segmentation compares against (see
+  // segmentBackground_), for the settings' threshold only.
+  void compareRows(const video::Frame& frame, double gain, int threshold, const Rect& area, int rowStep, bool fast,
                    std::vector<Run>& runs) const;
   // The runs of `area`, which holds `done`, whose runs are known already;
   // the coarse rows' runs come from coarse_.
@@ -105,6 +107,11 @@ class Segmenter {
   Rect roi_;
   std::vector<std::uint8_t> scratch_;  // the opening's raster
   SpanCompare compare_;
+  // For a dark animal in an arena mask, the background with black outside
+  // the arena, where nothing can be darker than it: the segmentation then
+  // compares without reading the mask, and finds the same pixels.
+  std::vector<std::uint8_t> segmentBackground_;
+  SpanCompare segmentCompare_;
   std::vector<Run> coarse_;            // runs of the coarse rows
   std::vector<std::size_t> coarseRowStart_;  // where each coarse row's runs begin in coarse_
   std::vector<Run> coarseComponent_;   // their largest component, a row per coarse row

@@ -85,6 +85,7 @@ struct Far {
   bool arena;           // an arena mask with walls across the frame, not through the body
   Polarity polarity;
   int coarseStep, searchMargin;
+  int brightness = 0;  // added to every frame pixel: the segmenter follows it with a gain
 };
 
 TEST(Background, ColumnMediansAreTheSortedMiddle) {
@@ -121,6 +122,11 @@ TEST(Segmenter, TheGrownSearchFindsTheWholeRegionsLargestComponent) {
       {320, 240, 100, 100, 150, 100, Rect{}, true, Polarity::dark, 8, 0},
       {100, 90, 50, 45, -45, 40, Rect{}, false, Polarity::dark, 3, 0},     // narrower than two words
       {50, 60, 20, 30, 20, -25, Rect{1, 2, 48, 57}, true, Polarity::light, 3, 0},  // narrower than a word
+      // Specks and a tail in and beyond the arena's walls, with and without
+      // a coarse step, at a gain other than 1.
+      {320, 240, 100, 100, 150, 100, Rect{}, true, Polarity::dark, 1, 0, 9},
+      {320, 240, 100, 100, 150, 100, Rect{}, true, Polarity::dark, 8, 0, 9},
+      {320, 240, 100, 100, 150, 100, Rect{}, true, Polarity::light, 8, 0, -9},
   };
   for (const Far& c : cases) {
     SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " body " << c.bodyX << "," << c.bodyY << " step "
@@ -148,7 +154,7 @@ TEST(Segmenter, TheGrownSearchFindsTheWholeRegionsLargestComponent) {
         } else if ((x * 7 + y * 3) % 97 == 0) {
           v += sign * 60;  // a speck
         }
-        pixels.push_back(static_cast<std::uint8_t>(std::clamp(v, 0, 255)));
+        pixels.push_back(static_cast<std::uint8_t>(std::clamp(v + c.brightness, 0, 255)));
       }
     }
     const video::Frame frame = video::frameFromPixels(pixels, c.width, c.height, 0, 0);
@@ -156,15 +162,19 @@ TEST(Segmenter, TheGrownSearchFindsTheWholeRegionsLargestComponent) {
     settings.polarity = c.polarity;
     settings.threshold = 12;
     settings.roi = c.roi;
-    settings.followBrightness = false;
+    settings.followBrightness = c.brightness != 0;
     if (c.arena) {
       settings.arenaMask.assign(static_cast<std::size_t>(c.width) * c.height, 1);
       for (int y = 0; y < c.height; ++y) settings.arenaMask[static_cast<std::size_t>(y) * c.width + 2 * c.width / 3] = 0;
       for (int x = 0; x < c.width; ++x) settings.arenaMask[static_cast<std::size_t>(c.height / 4) * c.width + x] = 0;
     }
     Segmenter plain(settings, background);
+    const double gain = settings.followBrightness ? plain.brightnessGain(frame) : 1.0;
+    if (c.brightness != 0) {
+      ASSERT_NE(std::lround(gain * 256), 256);
+    }
     std::vector<tressel::Run> whole;
-    plain.thresholdRuns(frame, 1.0, settings.threshold, whole);
+    plain.thresholdRuns(frame, gain, settings.threshold, whole);
     keepLargestComponent(whole);
     ASSERT_GT(whole.size(), 14u);  // more than the body's rows
 
