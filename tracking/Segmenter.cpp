@@ -70,31 +70,53 @@ Segmenter::Segmenter(SegmentationSettings settings, const Background& background
     }
     segmentCompare_ = spanCompare(true, false, widestVectors());
   }
+
+  // Every 24th pixel of every 24th row, inside the arena: a few hundred to a
+  // few thousand samples, enough for a brightness ratio, and a small share
+  // of a frame.
+  constexpr int step = 24;
+  const std::size_t width = static_cast<std::size_t>(background.width);
+  for (int y = roi_.y + step / 2; y < roi_.y + roi_.height; y += step) {
+    for (int x = roi_.x + step / 2; x < roi_.x + roi_.width; x += step) {
+      const std::size_t at = static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x);
+      if (!settings_.arenaMask.empty() && settings_.arenaMask[at] == 0) continue;
+      sampleColumn_.push_back(x);
+      sampleBackground_.push_back(background.pixels[at]);
+      sampleBackgroundSum_ += background.pixels[at];
+    }
+    if (sampleRowEnd_.empty() ? !sampleColumn_.empty() : sampleColumn_.size() > sampleRowEnd_.back()) {
+      sampleRow_.push_back(y);
+      sampleRowEnd_.push_back(sampleColumn_.size());
+    }
+  }
 }
 
 double Segmenter::brightnessGain(const video::Frame& frame) const {
-  // Every 24th pixel of every 24th row: a few hundred to a few thousand
-  // samples, enough for a brightness ratio, and a small share of a frame.
-  constexpr int step = 24;
-  const std::uint8_t* arena = settings_.arenaMask.empty() ? nullptr : settings_.arenaMask.data();
   double gain = 1;
-  for (int round = 0; round < 2; ++round) {
-    std::int64_t sumFrame = 0, sumBackground = 0;
-    for (int y = roi_.y + step / 2; y < roi_.y + roi_.height; y += step) {
-      const std::uint8_t* f = frame.row(y);
-      const std::uint8_t* b = background_.pixels.data() + static_cast<std::size_t>(y) * background_.width;
-      for (int x = roi_.x + step / 2; x < roi_.x + roi_.width; x += step) {
-        if (arena != nullptr && arena[static_cast<std::size_t>(y) * background_.width + x] == 0) continue;
-        // The second round leaves out the animal and whatever else moved.
-        if (round == 1 && std::abs(f[x] - gain * b[x]) > settings_.threshold) continue;
-        sumFrame += f[x];
-        sumBackground += b[x];
-      }
-    }
-    if (sumBackground == 0 || sumFrame == 0) return gain;
-    gain = static_cast<double>(sumFrame) / static_cast<double>(sumBackground);
+  std::int64_t sumFrame = 0;
+  std::size_t i = 0;
+  for (std::size_t k = 0; k < sampleRow_.size(); ++k) {
+    const std::uint8_t* f = frame.row(sampleRow_[k]);
+    for (; i < sampleRowEnd_[k]; ++i) sumFrame += f[sampleColumn_[i]];
   }
-  return gain;
+  if (sampleBackgroundSum_ == 0 || sumFrame == 0) return gain;
+  gain = static_cast<double>(sumFrame) / static_cast<double>(sampleBackgroundSum_);
+
+  // Again without the animal and whatever else moved.
+  std::int64_t sumBackground = 0;
+  sumFrame = 0;
+  i = 0;
+  for (std::size_t k = 0; k < sampleRow_.size(); ++k) {
+    const std::uint8_t* f = frame.row(sampleRow_[k]);
+    for (; i < sampleRowEnd_[k]; ++i) {
+      const int v = f[sampleColumn_[i]], b = sampleBackground_[i];
+      if (std::abs(v - gain * b) > settings_.threshold) continue;
+      sumFrame += v;
+      sumBackground += b;
+    }
+  }
+  if (sumBackground == 0 || sumFrame == 0) return gain;
+  return static_cast<double>(sumFrame) / static_cast<double>(sumBackground);
 }
 
 void Segmenter::thresholdRuns(const video::Frame& frame, double gain, int threshold, std::vector<Run>& runs) {

@@ -112,6 +112,13 @@ class Segmenter {
   // compares without reading the mask, and finds the same pixels.
   std::vector<std::uint8_t> segmentBackground_;
   SpanCompare segmentCompare_;
+  // The brightness samples, found once: row by row, each row's columns and
+  // background values; sampleRowEnd_[k] ends row sampleRow_[k]'s.
+  std::vector<int> sampleRow_;
+  std::vector<std::size_t> sampleRowEnd_;
+  std::vector<int> sampleColumn_;
+  std::vector<std::uint8_t> sampleBackground_;
+  std::int64_t sampleBackgroundSum_ = 0;
   std::vector<Run> coarse_;            // runs of the coarse rows
   std::vector<std::size_t> coarseRowStart_;  // where each coarse row's runs begin in coarse_
   std::vector<Run> coarseComponent_;   // their largest component, a row per coarse row

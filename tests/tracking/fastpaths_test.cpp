@@ -188,6 +188,70 @@ TEST(Segmenter, TheGrownSearchFindsTheWholeRegionsLargestComponent) {
   }
 }
 
+// The frame's brightness against the background's, the plain way: every
+// 24th pixel of every 24th row of the region, inside the arena, and again
+// without those that differ by more than the threshold.
+double plainGain(const std::vector<std::uint8_t>& frame, const Background& background, const Rect& roi,
+                 const std::vector<std::uint8_t>& arena, int threshold) {
+  double gain = 1;
+  for (int round = 0; round < 2; ++round) {
+    std::int64_t sumFrame = 0, sumBackground = 0;
+    for (int y = roi.y + 12; y < roi.y + roi.height; y += 24) {
+      for (int x = roi.x + 12; x < roi.x + roi.width; x += 24) {
+        const std::size_t at = static_cast<std::size_t>(y) * background.width + x;
+        if (!arena.empty() && arena[at] == 0) continue;
+        if (round == 1 && std::abs(frame[at] - gain * background.pixels[at]) > threshold) continue;
+        sumFrame += frame[at];
+        sumBackground += background.pixels[at];
+      }
+    }
+    if (sumBackground == 0 || sumFrame == 0) return gain;
+    gain = static_cast<double>(sumFrame) / static_cast<double>(sumBackground);
+  }
+  return gain;
+}
+
+TEST(Segmenter, BrightnessGainIsThePlainRatioOfTheSamples) {
+  struct Case {
+    int width, height;
+    Rect roi;
+    bool arena;   // an arena leaving out the left third and some rows
+    double light; // the frame's lighting against the background's
+    int blackBelow;  // frame rows from here on are black (no sample of the second round)
+  };
+  const Case cases[] = {{320, 240, Rect{}, false, 1.0, 240},        {320, 240, Rect{}, true, 1.3, 240},
+                        {333, 101, Rect{7, 5, 300, 90}, true, 0.7, 101}, {320, 240, Rect{30, 20, 200, 150}, false, 1.1, 60},
+                        {320, 240, Rect{}, true, 0.0, 240},        {20, 20, Rect{}, false, 1.2, 20},  // no sample
+                        {320, 240, Rect{}, true, 1.0, 240}};
+  std::mt19937 random(3);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " light " << c.light);
+    Background background;
+    background.width = c.width;
+    background.height = c.height;
+    std::vector<std::uint8_t> frame;
+    SegmentationSettings settings;
+    if (c.arena) settings.arenaMask.assign(static_cast<std::size_t>(c.width) * c.height, 1);
+    for (int y = 0; y < c.height; ++y) {
+      for (int x = 0; x < c.width; ++x) {
+        const int b = 40 + static_cast<int>(random() % 160);
+        background.pixels.push_back(static_cast<std::uint8_t>(b));
+        int v = static_cast<int>(std::lround(b * c.light)) + static_cast<int>(random() % 9) - 4;
+        if (random() % 5 == 0) v -= 60;  // the animal and other movers
+        if (y >= c.blackBelow) v = 0;
+        frame.push_back(static_cast<std::uint8_t>(std::clamp(v, 0, 255)));
+        if (c.arena && (x < c.width / 3 || y % 50 == 12)) settings.arenaMask[frame.size() - 1] = 0;
+      }
+    }
+    settings.roi = c.roi;
+    settings.threshold = 15;
+    const Segmenter segmenter(settings, background);
+    const video::Frame f = video::frameFromPixels(frame, c.width, c.height, 0, 0);
+    EXPECT_EQ(segmenter.brightnessGain(f),
+              plainGain(frame, background, segmenter.region(), settings.arenaMask, settings.threshold));
+  }
+}
+
 lti::borderPoints runEnds(const std::vector<lti::rowRun>& runs) {
   lti::borderPoints ends;
   for (const lti::rowRun& r : runs) {
