@@ -52,24 +52,20 @@ int analyzeInto(const float* x, const float* y, int count, const tressel_params*
   return out->has_tail;
 }
 
-// The mask's span points as two float arrays.
-void maskSpans(const std::uint8_t* mask, int width, int height, std::ptrdiff_t stride, int flags,
-               std::vector<float>& x, std::vector<float>& y) {
-  const bool keepAll = (flags & TRESSEL_MASK_ALL_COMPONENTS) != 0;
-  const std::vector<tressel::Run> runs = tressel::maskRuns(tressel::MaskView{mask, width, height, stride}, keepAll);
-  x.resize(runs.size() * 2);
-  y.resize(runs.size() * 2);
-  for (std::size_t i = 0; i < runs.size(); ++i) {
-    x[2 * i] = static_cast<float>(runs[i].first);
-    x[2 * i + 1] = static_cast<float>(runs[i].last);
-    y[2 * i] = y[2 * i + 1] = static_cast<float>(runs[i].row);
+// Writes the runs' span points (first and last column of each run, with its
+// row) to the caller's arrays, as many as fit; returns how many there are.
+int writeSpans(const std::vector<tressel::Run>& runs, float* outX, float* outY, int capacity) {
+  const std::size_t fit = std::min(runs.size(), static_cast<std::size_t>(capacity) / 2);
+  for (std::size_t i = 0; i < fit; ++i) {
+    outX[2 * i] = static_cast<float>(runs[i].first);
+    outX[2 * i + 1] = static_cast<float>(runs[i].last);
+    outY[2 * i] = outY[2 * i + 1] = static_cast<float>(runs[i].row);
   }
-}
-
-void copyPoints(const float* x, const float* y, int size, float* outX, float* outY, int capacity) {
-  const int n = std::min(size, capacity);
-  std::copy(x, x + n, outX);
-  std::copy(y, y + n, outY);
+  if (capacity % 2 == 1 && fit < runs.size()) {  // room for the first point of one more run
+    outX[2 * fit] = static_cast<float>(runs[fit].first);
+    outY[2 * fit] = static_cast<float>(runs[fit].row);
+  }
+  return static_cast<int>(runs.size() * 2);
 }
 
 }  // namespace
@@ -108,11 +104,9 @@ int tressel_mask_spans(const uint8_t* mask, int width, int height, ptrdiff_t str
     return TRESSEL_ERROR_ARGUMENT;
   }
   return guarded([&] {
-    std::vector<float> x, y;
-    maskSpans(mask, width, height, stride, flags, x, y);
-    const int size = static_cast<int>(x.size());
-    copyPoints(x.data(), y.data(), size, out_x, out_y, capacity);
-    return size;
+    const bool keepAll = (flags & TRESSEL_MASK_ALL_COMPONENTS) != 0;
+    const std::vector<tressel::Run> runs = tressel::maskRuns(tressel::MaskView{mask, width, height, stride}, keepAll);
+    return writeSpans(runs, out_x, out_y, capacity);
   });
 }
 
