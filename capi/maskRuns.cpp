@@ -56,10 +56,11 @@ __attribute__((target("avx2"))) bool anyNonZero128(const std::uint8_t* p) {
   return _mm256_testz_si256(any, any) == 0;
 }
 
-__attribute__((target("avx2"))) void appendRowRunsAvx2(const std::uint8_t* row, int width, int y,
+// Columns before `from` are known to be background.
+__attribute__((target("avx2"))) void appendRowRunsAvx2(const std::uint8_t* row, int width, int y, int from,
                                                        std::vector<Run>& runs) {
   int open = -1;  // where the run going on began, or -1
-  int x = 0;
+  int x = from;
   for (; x + 128 <= width; x += 128) {
     if (open < 0 && !anyNonZero128(row + x)) continue;
     appendBitRuns(nonZeroBits(row + x), x, y, open, runs);
@@ -82,13 +83,15 @@ __attribute__((target("avx2"))) void appendMaskRunsAvx2(const MaskView& mask, st
   const bool contiguous = mask.stride == mask.width;
   const std::size_t total = static_cast<std::size_t>(mask.width) * static_cast<std::size_t>(mask.height);
   for (int y = 0; y < mask.height; ++y) {
+    int from = 0;
     if (contiguous) {
       std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(mask.width);
       while (at + 128 <= total && !anyNonZero128(mask.pixels + at)) at += 128;
       y = static_cast<int>(at / static_cast<std::size_t>(mask.width));  // no region before `at`
       if (y >= mask.height) break;
+      from = static_cast<int>(at - static_cast<std::size_t>(y) * static_cast<std::size_t>(mask.width));
     }
-    appendRowRunsAvx2(mask.pixels + y * mask.stride, mask.width, y, runs);
+    appendRowRunsAvx2(mask.pixels + y * mask.stride, mask.width, y, from, runs);
     if (runs.size() > maxRuns) throw lti::allocException();
   }
 }
