@@ -54,6 +54,11 @@ NormalTable makeNormalTable() {
 // The first cell after `cell`, stepping by `offset`, that is not interior (in
 // the area, off the contour), as its number of steps from `cell`. The grid's
 // frame ends every walk.
+// Walking costs about 2.75 instructions a cell. Tables of steps per direction,
+// built over the area 16 cells at a time, cost more than they save: the rays
+// of one direction cross only part of the area (on the recording, 346 M
+// instructions became 411 M). Notes left where a ray ends, for the ray coming
+// back the other way, rarely meet such a ray (L200: 162 k became 178 k).
 int64 interiorSteps(const std::uint8_t* cell, std::ptrdiff_t offset) {
   const std::ptrdiff_t two = 2 * offset, three = 3 * offset, four = 4 * offset;
   for (int64 k = 0;; k += 4, cell += four) {
