@@ -268,8 +268,11 @@ void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, 
 
   if (s.byRow.size() < count) s.byRow.resize(count);
   std::uint32_t* const byRow = s.byRow.data();
-  runs.resize(count);  // at most one run a mark
-  rowRun* out = runs.data();
+  // At most one run a mark, made in the scratch's buffer, which only grows,
+  // and copied out once: no run is cleared before it is written.
+  if (s.runs.size() < count) s.runs.resize(count);
+  rowRun* const made = s.runs.data();
+  rowRun* out = made;
   if (!countByRow) {
     // Few points far apart: the marks sorted by row and column at once.
     std::vector<std::uint64_t>& keys = s.rowsAndMarks;
@@ -284,7 +287,7 @@ void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, 
                     static_cast<std::uint32_t>(width), out);
       first = last;
     }
-    runs.resize(static_cast<std::size_t>(out - runs.data()));
+    runs.assign(made, out);
     return;
   }
 
@@ -302,7 +305,7 @@ void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, 
                   static_cast<std::uint32_t>(width), out);
     rowBegin = rowEnd;
   }
-  runs.resize(static_cast<std::size_t>(out - runs.data()));
+  runs.assign(made, out);
 }
 
 namespace {

@@ -30,6 +30,7 @@ struct fillScratch {
   std::vector<std::uint32_t> rowEnds;
   std::vector<std::uint32_t> byRow;
   std::vector<std::uint64_t> rowsAndMarks;
+  std::vector<rowRun> runs;
 };
 
 // The non-zero pixels of the raster that fillContour would make of the
