@@ -36,10 +36,10 @@ void appendRowRuns(const std::uint8_t* row, int width, int y, std::vector<Run>& 
 }
 
 #if TRESSEL_AVX2_SCAN
-// The same runs with 32-byte vectors, on processors that have them: empty
-// stretches are skipped 128 bytes per test, and where there is region the
-// runs are read off a bit mask of 64 bytes, so a row costs little more than
-// reading it. The caller checks the count of runs after the row.
+// The same runs with 32-byte vectors, on processors that have them, 64
+// pixels at a time. A stretch wholly inside a run or wholly outside one costs
+// one test; elsewhere a bit mask of the stretch gives the run edges, walked
+// bit by bit. Empty space is skipped 128 bytes per test.
 __attribute__((target("avx2"))) std::uint64_t nonZeroBits(const std::uint8_t* p) {
   const __m256i zero = _mm256_setzero_si256();
   const auto low = static_cast<std::uint32_t>(
@@ -49,6 +49,19 @@ __attribute__((target("avx2"))) std::uint64_t nonZeroBits(const std::uint8_t* p)
   return ~((std::uint64_t{high} << 32) | low);
 }
 
+__attribute__((target("avx2"))) bool anyNonZero64(const std::uint8_t* p) {
+  const __m256i* v = reinterpret_cast<const __m256i*>(p);
+  const __m256i any = _mm256_or_si256(_mm256_loadu_si256(v), _mm256_loadu_si256(v + 1));
+  return _mm256_testz_si256(any, any) == 0;
+}
+
+__attribute__((target("avx2"))) bool allNonZero64(const std::uint8_t* p) {
+  const __m256i* v = reinterpret_cast<const __m256i*>(p);
+  const __m256i least = _mm256_min_epu8(_mm256_loadu_si256(v), _mm256_loadu_si256(v + 1));
+  const __m256i zeros = _mm256_cmpeq_epi8(least, _mm256_setzero_si256());
+  return _mm256_testz_si256(zeros, zeros) != 0;
+}
+
 __attribute__((target("avx2"))) bool anyNonZero128(const std::uint8_t* p) {
   const __m256i* v = reinterpret_cast<const __m256i*>(p);
   const __m256i any = _mm256_or_si256(_mm256_or_si256(_mm256_loadu_si256(v), _mm256_loadu_si256(v + 1)),
@@ -56,23 +69,46 @@ __attribute__((target("avx2"))) bool anyNonZero128(const std::uint8_t* p) {
   return _mm256_testz_si256(any, any) == 0;
 }
 
-// Columns before `from` are known to be background.
+// Bit i of `edges` is set where column x0 + i differs from the column before
+// it; the edges alternate between a run's start and the column after its end.
+inline void appendEdges(std::uint64_t edges, int x0, int row, int& open, std::vector<Run>& runs) {
+  while (edges != 0) {
+    const int x = x0 + __builtin_ctzll(edges);
+    edges &= edges - 1;
+    if (open < 0) {
+      open = x;
+    } else {
+      runs.push_back(Run{row, open, x - 1});
+      open = -1;
+    }
+  }
+}
+
+inline std::uint64_t edgesOf(std::uint64_t region, int open) {
+  return region ^ ((region << 1) | (open >= 0 ? 1u : 0u));
+}
+
+// Columns before `from` are known to be background; the row is at least 64
+// wide.
 __attribute__((target("avx2"))) void appendRowRunsAvx2(const std::uint8_t* row, int width, int y, int from,
                                                        std::vector<Run>& runs) {
   int open = -1;  // where the run going on began, or -1
   int x = from;
-  for (; x + 128 <= width; x += 128) {
-    if (open < 0 && !anyNonZero128(row + x)) continue;
-    appendBitRuns(nonZeroBits(row + x), x, y, open, runs);
-    appendBitRuns(nonZeroBits(row + x + 64), x + 64, y, open, runs);
-  }
-  for (; x + 64 <= width; x += 64) appendBitRuns(nonZeroBits(row + x), x, y, open, runs);
-  for (; x < width; ++x) {
-    if (row[x] != 0 && open < 0) open = x;
-    if (row[x] == 0 && open >= 0) {
-      runs.push_back(Run{y, open, x - 1});
-      open = -1;
+  while (x + 64 <= width) {
+    if (open < 0 ? !anyNonZero64(row + x) : allNonZero64(row + x)) {
+      x += 64;
+      if (open < 0) {
+        while (x + 128 <= width && !anyNonZero128(row + x)) x += 128;
+      }
+      continue;
     }
+    appendEdges(edgesOf(nonZeroBits(row + x), open), x, y, open, runs);
+    x += 64;
+  }
+  if (x < width) {  // the rest, read as the 64 bytes that end the row
+    const int shift = x - (width - 64);
+    const std::uint64_t inRow = ~std::uint64_t{0} >> shift;  // keeps out the edge after the last column
+    appendEdges(edgesOf(nonZeroBits(row + width - 64) >> shift, open) & inRow, x, y, open, runs);
   }
   if (open >= 0) runs.push_back(Run{y, open, width - 1});
 }
@@ -104,17 +140,25 @@ bool haveAvx2() {
 
 }  // namespace
 
-std::vector<Run> maskRuns(const MaskView& mask, bool keepAll) {
-  std::vector<Run> runs;
+void maskRuns(const MaskView& mask, bool keepAll, std::vector<Run>& runs, ComponentWorkspace& workspace,
+              Scan scan) {
+  runs.clear();
 #if TRESSEL_AVX2_SCAN
-  if (haveAvx2()) {
+  if (scan == Scan::fastest && haveAvx2() && mask.width >= 64) {
     appendMaskRunsAvx2(mask, runs);
-    if (!keepAll) keepLargestComponent(runs);
-    return runs;
+    if (!keepAll) keepLargestComponent(runs, workspace);
+    return;
   }
 #endif
+  (void)scan;
   for (int y = 0; y < mask.height; ++y) appendRowRuns(mask.pixels + y * mask.stride, mask.width, y, runs);
-  if (!keepAll) keepLargestComponent(runs);
+  if (!keepAll) keepLargestComponent(runs, workspace);
+}
+
+std::vector<Run> maskRuns(const MaskView& mask, bool keepAll, Scan scan) {
+  std::vector<Run> runs;
+  ComponentWorkspace workspace;
+  maskRuns(mask, keepAll, runs, workspace, scan);
   return runs;
 }
 
@@ -148,6 +192,7 @@ void keepLargestComponent(std::vector<Run>& runs, ComponentWorkspace& workspace)
   std::size_t rowBegin = 0;                      // the current row's first run
   std::size_t aboveBegin = 0, aboveEnd = 0;      // the runs of the row just above, if any
   std::size_t above = 0;
+  std::size_t components = 0;                    // roots so far
   for (std::size_t i = 0; i < n; ++i) {
     if (i > 0 && run[i].row != run[i - 1].row) {
       const bool adjacent = run[i - 1].row == run[i].row - 1;
@@ -172,16 +217,20 @@ void keepLargestComponent(std::vector<Run>& runs, ComponentWorkspace& workspace)
         parent[high] = low;
         pixels[low] += pixels[high];
         root = low;
+        --components;
       }
     }
     parent[i] = root;
     const std::int64_t length = run[i].last - run[i].first + 1;
     if (root == self) {
       pixels[i] = length;
+      ++components;
     } else {
       pixels[root] += length;
     }
   }
+
+  if (components == 1) return;  // the usual mask: one animal, nothing to drop
 
   // The first root met with the largest size wins.
   std::int32_t best = 0;

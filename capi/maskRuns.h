@@ -44,20 +44,30 @@ inline void appendBitRuns(std::uint64_t bits, int x0, int row, int& open, std::v
   }
 }
 
-// The mask's runs in scan order (rows top to bottom, runs left to right). With
-// keepAll false only the runs of the largest 8-connected component remain; of
-// equal components the one whose first pixel comes first in scan order.
-// One pass over the pixels; background is skipped many bytes at a time
-// (support/byteScan.h). Throws lti::allocException beyond INT_MAX / 2 runs,
-// whose span points could not be counted in an int.
-std::vector<Run> maskRuns(const MaskView& mask, bool keepAll);
-
 // Buffers of the component labelling, kept by a caller that labels one
 // frame after another.
 struct ComponentWorkspace {
   std::vector<std::int32_t> parent;
   std::vector<std::int64_t> pixels;
 };
+
+// How the pixels are read: `fastest` uses 32-byte vectors where the processor
+// has them; `plain` reads byte by byte (word at a time) and gives the same runs.
+enum class Scan { fastest, plain };
+
+// The mask's runs in scan order (rows top to bottom, runs left to right). With
+// keepAll false only the runs of the largest 8-connected component remain; of
+// equal components the one whose first pixel comes first in scan order.
+// One pass over the pixels; background is skipped many bytes at a time
+// (support/byteScan.h). Throws lti::allocException beyond INT_MAX / 2 runs,
+// whose span points could not be counted in an int.
+//
+//   std::vector<Run> runs;
+//   ComponentWorkspace workspace;  // kept from frame to frame: no allocation once grown
+//   maskRuns(MaskView{pixels, width, height, stride}, false, runs, workspace);
+void maskRuns(const MaskView& mask, bool keepAll, std::vector<Run>& runs, ComponentWorkspace& workspace,
+              Scan scan = Scan::fastest);
+std::vector<Run> maskRuns(const MaskView& mask, bool keepAll, Scan scan = Scan::fastest);
 
 // Keeps only the runs of the largest 8-connected component, chosen as above.
 // The runs must be in scan order: rows ascending, and within a row sorted and

@@ -52,6 +52,16 @@ int analyzeInto(const float* x, const float* y, int count, const tressel_params*
   return out->has_tail;
 }
 
+// The mask's runs, in buffers each thread keeps from call to call, so that a
+// caller going through a video allocates nothing once they have grown. Valid
+// until the thread's next call.
+const std::vector<tressel::Run>& maskRunsOf(const tressel::MaskView& mask, bool keepAll) {
+  thread_local std::vector<tressel::Run> runs;
+  thread_local tressel::ComponentWorkspace workspace;
+  tressel::maskRuns(mask, keepAll, runs, workspace);
+  return runs;
+}
+
 // Writes the runs' span points (first and last column of each run, with its
 // row) to the caller's arrays, as many as fit; returns how many there are.
 int writeSpans(const std::vector<tressel::Run>& runs, float* outX, float* outY, int capacity) {
@@ -105,7 +115,7 @@ int tressel_mask_spans(const uint8_t* mask, int width, int height, ptrdiff_t str
   }
   return guarded([&] {
     const bool keepAll = (flags & TRESSEL_MASK_ALL_COMPONENTS) != 0;
-    const std::vector<tressel::Run> runs = tressel::maskRuns(tressel::MaskView{mask, width, height, stride}, keepAll);
+    const std::vector<tressel::Run>& runs = maskRunsOf(tressel::MaskView{mask, width, height, stride}, keepAll);
     return writeSpans(runs, out_x, out_y, capacity);
   });
 }
@@ -115,7 +125,7 @@ int tressel_analyze_mask(const uint8_t* mask, int width, int height, ptrdiff_t s
   if (out == nullptr || !validMask(mask, width, height, stride, flags)) return TRESSEL_ERROR_ARGUMENT;
   return guarded([&] {
     const bool keepAll = (flags & TRESSEL_MASK_ALL_COMPONENTS) != 0;
-    const std::vector<tressel::Run> runs = tressel::maskRuns(tressel::MaskView{mask, width, height, stride}, keepAll);
+    const std::vector<tressel::Run>& runs = maskRunsOf(tressel::MaskView{mask, width, height, stride}, keepAll);
     *out = tressel::analyzeRuns(runs, params != nullptr ? *params : tressel_default_params());
     return out->has_tail;
   });
