@@ -240,15 +240,17 @@ void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, 
   std::size_t n = 1;
   box b{points[0].x, points[0].y, points[0].x, points[0].y};
   const auto listEnd = contour.end();
+  point before = points[0];
   for (auto it = contour.begin(); it != listEnd; ++it) {
     const point p = *it;
-    if (p == points[n - 1]) continue;
+    if (p == before) continue;
     b.minX = std::min(b.minX, p.x);
     b.maxX = std::max(b.maxX, p.x);
     b.minY = std::min(b.minY, p.y);
     b.maxY = std::max(b.maxY, p.y);
-    steps[n] = stepSigns(points[n - 1], p);
+    steps[n] = stepSigns(before, p);
     points[n++] = p;
+    before = p;
   }
   if (n > 1 && points[n - 1] == points[0]) --n;  // the one before it differs from it
   const std::int64_t width = std::int64_t{b.maxX} - b.minX + 1;
