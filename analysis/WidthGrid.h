@@ -96,7 +96,7 @@ class WidthGrid {
     int widthAt(const lti::point& p) const {
       const std::uint64_t cx = static_cast<std::uint64_t>(p.x - minX);  // wraps when left of the grid
       const std::uint64_t cy = static_cast<std::uint64_t>(p.y - minY);
-      if (cx >= columns || cy >= rows) return unmeasuredWidth;
+      if ((cx >= columns) | (cy >= rows)) return unmeasuredWidth;  // one branch for both
       const std::size_t i = (cy + 1) * static_cast<std::size_t>(stride) + cx + 1;
       return (flags[i] & onBorder) ? widths[i] : unmeasuredWidth;
     }

@@ -117,24 +117,34 @@ void drawContour(const tpointList<int>& contour, pixelShift shift, channel8& mas
 
 namespace {
 
-// A mark as one sortable word: the column within the box above the mark's
-// four bits, so that ordering the words orders a row's marks by column. The
-// box is at most 2^28 cells wide.
+// A mark as one sortable word: its column within the box in the high half;
+// in the low half the last column it makes non-zero above the mark's four
+// bits. Ordering the words orders a row's marks by column. The box is at most
+// 2^28 cells wide.
+//
+// A point inside a stretch of the contour along a row (arriving and leaving
+// by a step of one pixel to the same side) is marked 1 or 4: it only makes its
+// pixel non-zero. Such points in a row are one mark of their first column that
+// reaches to their last, so a stretch costs what one point costs.
 constexpr int markBits = 4;
 constexpr std::uint32_t markMask = (1u << markBits) - 1;
+
+std::uint64_t markWord(std::uint64_t column, std::uint64_t reach, unsigned bits) {
+  return column << 32 | reach << markBits | bits;
+}
 
 // The marks of one row in column order: by insertion while few (a contour
 // crosses most rows in a step or two), with std::sort when a contour runs
 // along the row or folds back and forth on it, so that no row costs more than
 // n log n.
-void sortRow(std::uint32_t* first, std::uint32_t* last) {
+void sortRow(std::uint64_t* first, std::uint64_t* last) {
   if (last - first > 16) {
     std::sort(first, last);
     return;
   }
-  for (std::uint32_t* i = first + 1; i < last; ++i) {
-    const std::uint32_t v = *i;
-    std::uint32_t* j = i;
+  for (std::uint64_t* i = first + 1; i < last; ++i) {
+    const std::uint64_t v = *i;
+    std::uint64_t* j = i;
     for (; j > first && v < j[-1]; --j) *j = j[-1];
     *j = v;
   }
@@ -143,23 +153,27 @@ void sortRow(std::uint32_t* first, std::uint32_t* last) {
 // fillBetweenMarks on one row of the box (columns 0 to width - 1, shifted
 // by minX), its marks in column order; marks of one column are joined, as the
 // raster's |= joins them. A pixel is non-zero when marked or filled. The row's
-// runs are written from `out` on, at most one a column marked; returns the
-// end of those written.
-inline rowRun* fillRow(int y, const std::uint32_t* mark, const std::uint32_t* end, int minX, std::uint32_t width,
-                rowRun* const out) {
-  // The run being made is *open, its last pixel the last marked column.
+// runs are written from `out` on, at most one a mark; returns the end of
+// those written.
+inline rowRun* fillRow(int y, const std::uint64_t* mark, const std::uint64_t* end, int minX, std::uint32_t width,
+                       rowRun* const out) {
+  // The run being made is *open, its last pixel the last column marked so far.
   rowRun* open = out;
   bool inside = false;
   bool firstMark = true;
   std::int64_t last = -2;  // the last marked column
   while (mark < end) {
-    const std::uint32_t at = *mark >> markBits;
+    const std::uint64_t at = *mark >> 32;
     unsigned c = *mark & markMask;
-    for (++mark; mark < end && (*mark >> markBits) == at; ++mark) c |= *mark & markMask;
-    if (!inside && at > last + 1) {  // a gap in the row: a new run
+    std::int64_t reach = static_cast<std::uint32_t>(*mark) >> markBits;
+    for (++mark; mark < end && (*mark >> 32) == at; ++mark) {
+      c |= *mark & markMask;
+      reach = std::max<std::int64_t>(reach, static_cast<std::uint32_t>(*mark) >> markBits);
+    }
+    if (!inside && static_cast<std::int64_t>(at) > last + 1) {  // a gap in the row: a new run
       if (last >= 0) (open++)->last = static_cast<int>(minX + last);
       open->y = y;
-      open->first = static_cast<int>(minX + std::int64_t{at});
+      open->first = static_cast<int>(minX + static_cast<std::int64_t>(at));
     }
     if (c & (spanStart | spanEnd)) {
       if (firstMark && !(c & spanStart)) {
@@ -172,23 +186,28 @@ inline rowRun* fillRow(int y, const std::uint32_t* mark, const std::uint32_t* en
       firstMark = false;
       inside = (c & spanEnd) == 0;
     }
-    last = at;
+    last = std::max(last, reach);
   }
   if (inside) last = std::max<std::int64_t>(last, std::int64_t{width} - 1);
   open->last = static_cast<int>(minX + last);
   return open + 1;
 }
 
-// The corner marks by the signs of the steps arriving at a pixel (row) and
-// leaving it (column), each as (sy + 1) * 3 + (sx + 1); 4, no step, does not
-// occur between distinct points.
+// A step as the signs of its differences, (sy + 1) * 3 + (sx + 1), plus
+// `longStep` when it is not a step to an 8-neighbour.
+constexpr unsigned char longStep = 9;
+constexpr unsigned char stepRight = 5;
+constexpr unsigned char stepLeft = 3;
+
+// The corner marks by the steps arriving at a pixel (row) and leaving it
+// (column); 4, no step, does not occur between distinct points.
 struct marksBySigns {
-  unsigned char of[9][9];
+  unsigned char of[18][18];
   constexpr marksBySigns() : of() {
-    for (int arriving = 0; arriving < 9; ++arriving) {
-      for (int leaving = 0; leaving < 9; ++leaving) {
-        const int a = directionCodesBySigns[arriving];
-        const int l = directionCodesBySigns[leaving];
+    for (int arriving = 0; arriving < 18; ++arriving) {
+      for (int leaving = 0; leaving < 18; ++leaving) {
+        const int a = directionCodesBySigns[arriving % 9];
+        const int l = directionCodesBySigns[leaving % 9];
         of[arriving][leaving] = a < 0 || l < 0 ? 0 : cornerMarks[a][l];
       }
     }
@@ -202,7 +221,7 @@ unsigned char stepSigns(const point& from, const point& to) {
   if (static_cast<std::uint64_t>(dx + 1) <= 2 && static_cast<std::uint64_t>(dy + 1) <= 2) {
     return static_cast<unsigned char>((dy + 1) * 3 + dx + 1);  // a step to an 8-neighbour, the usual one
   }
-  return static_cast<unsigned char>(((dy > 0) - (dy < 0) + 1) * 3 + (dx > 0) - (dx < 0) + 1);
+  return static_cast<unsigned char>(longStep + ((dy > 0) - (dy < 0) + 1) * 3 + (dx > 0) - (dx < 0) + 1);
 }
 
 }  // namespace
@@ -211,7 +230,7 @@ void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, 
   runs.clear();
   if (contour.empty()) return;
   // The points without repeats (a repeated point would be a step without a
-  // direction), their box, and the signs of the step arriving at each.
+  // direction), their box, and the step arriving at each.
   const auto listed = static_cast<std::size_t>(contour.size());
   if (s.points.size() < listed) s.points.resize(listed);
   if (s.steps.size() < listed + 1) s.steps.resize(listed + 1);
@@ -221,15 +240,17 @@ void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, 
   std::size_t n = 1;
   box b{points[0].x, points[0].y, points[0].x, points[0].y};
   const auto listEnd = contour.end();
+  point before = points[0];
   for (auto it = contour.begin(); it != listEnd; ++it) {
     const point p = *it;
-    if (p == points[n - 1]) continue;
+    if (p == before) continue;
     b.minX = std::min(b.minX, p.x);
     b.maxX = std::max(b.maxX, p.x);
     b.minY = std::min(b.minY, p.y);
     b.maxY = std::max(b.maxY, p.y);
-    steps[n] = stepSigns(points[n - 1], p);
+    steps[n] = stepSigns(before, p);
     points[n++] = p;
+    before = p;
   }
   if (n > 1 && points[n - 1] == points[0]) --n;  // the one before it differs from it
   const std::int64_t width = std::int64_t{b.maxX} - b.minX + 1;
@@ -243,7 +264,7 @@ void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, 
   const bool countByRow = height <= 2 * static_cast<std::int64_t>(n) + 64;
   if (s.marks.size() < n) s.marks.resize(n);
   if (s.markRows.size() < n) s.markRows.resize(n);
-  std::uint32_t* const marks = s.marks.data();
+  std::uint64_t* const marks = s.marks.data();
   std::uint32_t* const markRows = s.markRows.data();
   std::vector<std::uint32_t>& rowEnds = s.rowEnds;
   rowEnds.assign(countByRow ? static_cast<std::size_t>(height) + 1 : 2, 0);
@@ -253,8 +274,9 @@ void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, 
   auto keep = [&](const point& p, unsigned bits) {
     // Written always, kept when not zero: no branch on the marks.
     const auto row = static_cast<std::uint32_t>(std::int64_t{p.y} - b.minY);
+    const auto column = static_cast<std::uint64_t>(std::int64_t{p.x} - b.minX);
     markRows[count] = row;
-    marks[count] = static_cast<std::uint32_t>((std::int64_t{p.x} - b.minX) << markBits) | bits;
+    marks[count] = markWord(column, column, bits);
     rowCounts[row & countMask] += bits != 0;
     count += bits != 0;
   };
@@ -263,27 +285,47 @@ void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, 
   } else {
     steps[0] = stepSigns(points[n - 1], points[0]);
     steps[n] = steps[0];
-    for (std::size_t i = 0; i < n; ++i) keep(points[i], cornerMarksBySigns.of[steps[i]][steps[i + 1]]);
+    for (std::size_t i = 0; i < n;) {
+      const unsigned char arriving = steps[i];
+      if ((arriving == stepRight || arriving == stepLeft) && steps[i + 1] == arriving) {
+        // Points i to j - 1 lie inside one stretch along the row.
+        std::size_t j = i + 1;
+        while (j < n && steps[j + 1] == arriving) ++j;
+        const std::int64_t from = std::int64_t{points[arriving == stepRight ? i : j - 1].x} - b.minX;
+        const std::int64_t to = std::int64_t{points[arriving == stepRight ? j - 1 : i].x} - b.minX;
+        const auto row = static_cast<std::uint32_t>(std::int64_t{points[i].y} - b.minY);
+        markRows[count] = row;
+        marks[count++] = markWord(static_cast<std::uint64_t>(from), static_cast<std::uint64_t>(to), 1);
+        ++rowCounts[row & countMask];
+        i = j;
+        continue;
+      }
+      keep(points[i], cornerMarksBySigns.of[arriving][steps[i + 1]]);
+      ++i;
+    }
   }
 
   if (s.byRow.size() < count) s.byRow.resize(count);
-  std::uint32_t* const byRow = s.byRow.data();
+  std::uint64_t* const byRow = s.byRow.data();
   // At most one run a mark, made in the scratch's buffer, which only grows,
   // and copied out once: no run is cleared before it is written.
   if (s.runs.size() < count) s.runs.resize(count);
   rowRun* const made = s.runs.data();
   rowRun* out = made;
   if (!countByRow) {
-    // Few points far apart: the marks sorted by row and column at once.
-    std::vector<std::uint64_t>& keys = s.rowsAndMarks;
-    keys.resize(count);
-    for (std::size_t i = 0; i < count; ++i) keys[i] = std::uint64_t{markRows[i]} << 32 | marks[i];
-    std::sort(keys.begin(), keys.end());
+    // Few points far apart: the marks sorted by row, then by column.
+    std::vector<std::uint32_t>& order = s.order;
+    order.resize(count);
+    for (std::size_t i = 0; i < count; ++i) order[i] = static_cast<std::uint32_t>(i);
+    std::sort(order.begin(), order.end(), [&](std::uint32_t l, std::uint32_t r) {
+      return markRows[l] != markRows[r] ? markRows[l] < markRows[r] : marks[l] < marks[r];
+    });
+    for (std::size_t i = 0; i < count; ++i) byRow[i] = marks[order[i]];
     for (std::size_t first = 0; first < count;) {
-      const std::uint64_t row = keys[first] >> 32;
+      const std::uint32_t row = markRows[order[first]];
       std::size_t last = first;
-      for (; last < count && keys[last] >> 32 == row; ++last) byRow[last] = static_cast<std::uint32_t>(keys[last]);
-      out = fillRow(static_cast<int>(b.minY + static_cast<std::int64_t>(row)), byRow + first, byRow + last, b.minX,
+      while (last < count && markRows[order[last]] == row) ++last;
+      out = fillRow(static_cast<int>(b.minY + std::int64_t{row}), byRow + first, byRow + last, b.minX,
                     static_cast<std::uint32_t>(width), out);
       first = last;
     }

@@ -25,19 +25,20 @@ struct rowRun {
 struct fillScratch {
   std::vector<point> points;
   std::vector<unsigned char> steps;
-  std::vector<std::uint32_t> marks;
+  std::vector<std::uint64_t> marks;
   std::vector<std::uint32_t> markRows;
   std::vector<std::uint32_t> rowEnds;
-  std::vector<std::uint32_t> byRow;
-  std::vector<std::uint64_t> rowsAndMarks;
+  std::vector<std::uint64_t> byRow;
+  std::vector<std::uint32_t> order;
   std::vector<rowRun> runs;
 };
 
 // The non-zero pixels of the raster that fillContour would make of the
 // contour (its bounding box, corners marked, the inside filled between the
 // marks), as runs in scan order, without the raster: the work grows with the
-// contour, not with its box. Raises allocException where fillContour would (a
-// box beyond the raster size bound).
+// contour, not with its box, and a stretch of the contour along a row costs
+// about as much as one point. Raises allocException where fillContour would
+// (a box beyond the raster size bound).
 //
 //   lti::fillScratch scratch;
 //   std::vector<lti::rowRun> runs;

@@ -112,6 +112,54 @@ Points foldingRow(std::mt19937& random, int at) {
   return points;
 }
 
+// The traced contour of bars joined by one-pixel necks and by corners that
+// touch only diagonally, walked either way round: long stretches along rows,
+// a contour running out and back along a neck's row, and touching itself.
+Points neckedBars(std::mt19937& random, int at) {
+  Points spans;
+  int first = 0;
+  const int bars = 1 + static_cast<int>(random() % 6);
+  for (int y = 0; y < 3 * bars; y += 3) {
+    const int length = 2 + static_cast<int>(random() % 20);
+    for (int k = 0; k < 2; ++k) spans.insert(spans.end(), {point(at + first, at + y + k), point(at + first + length, at + y + k)});
+    // The row below joins the next bar through one pixel, or touches it only
+    // at a corner.
+    const int neck = first + static_cast<int>(random() % static_cast<unsigned>(length + 1));
+    if (random() % 2 == 0) {
+      spans.insert(spans.end(), {point(at + neck, at + y + 2), point(at + neck, at + y + 2)});
+      first = neck - static_cast<int>(random() % 10);
+    } else {
+      spans.insert(spans.end(), {point(at + first + length + 1, at + y + 2), point(at + first + length + 4, at + y + 2)});
+      first = first + length + 5;
+    }
+  }
+  lti::borderPoints contour;
+  contour.buildFromIo(listOf<lti::ioPoints>(spans));
+  Points points(contour.begin(), contour.end());
+  if (random() % 2 == 0) std::reverse(points.begin(), points.end());
+  return points;
+}
+
+// Walks along rows both ways in steps of one and in jumps of a few columns,
+// with steps between rows: stretches that a jump must end.
+Points rowsWithJumps(std::mt19937& random, int at) {
+  Points walk = {point(at, at)};
+  const int legs = 2 + static_cast<int>(random() % 12);
+  for (int leg = 0; leg < legs; ++leg) {
+    const int direction = random() % 2 == 0 ? 1 : -1;
+    const int steps = 1 + static_cast<int>(random() % 8);
+    for (int i = 0; i < steps; ++i) {
+      point p = walk.back();
+      p.x += direction * (random() % 4 == 0 ? 2 + static_cast<int>(random() % 4) : 1);
+      walk.push_back(p);
+    }
+    point p = walk.back();
+    p.y += static_cast<int>(random() % 3) - 1;
+    walk.push_back(p);
+  }
+  return walk;
+}
+
 TEST(RunsWithoutRaster, FillOfAContourIsTheRastersFill) {
   constexpr int top = std::numeric_limits<int>::max() - 70 * 700, bottom = std::numeric_limits<int>::min() + 100;
   struct Family {
@@ -124,6 +172,8 @@ TEST(RunsWithoutRaster, FillOfAContourIsTheRastersFill) {
       {"any points", anyPoints},
       {"few points far apart in rows", sparseRows},
       {"a row walked back and forth", foldingRow},
+      {"bars joined by necks and diagonal corners", neckedBars},
+      {"rows walked in steps and jumps", rowsWithJumps},
   };
   std::mt19937 random(77);
   lti::fillScratch scratch;  // one for every call, as a caller that fills often keeps it
