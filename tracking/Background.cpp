@@ -10,6 +10,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#endif
 
 namespace tressel::tracking {
 namespace {
@@ -242,6 +245,43 @@ Background medianBackground(const std::vector<video::Frame>& samples, const Rect
   return background;
 }
 
+namespace {
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define TRESSEL_AVX2_MEDIANS 1
+// columnMedians' SSE2 loop 32 columns at a time; returns the first column
+// it left. At most 255 rows, so that each byte's count fits.
+__attribute__((target("avx2"))) int columnMediansAvx2(const std::uint8_t* values, std::size_t count,
+                                                      std::size_t stride, int width, std::size_t need,
+                                                      std::uint8_t* out) {
+  const __m256i needed = _mm256_set1_epi8(static_cast<char>(need));
+  int x = 0;
+  for (; x + 32 <= width; x += 32) {
+    __m256i median = _mm256_setzero_si256();
+    for (int bit = 128; bit > 0; bit >>= 1) {
+      const __m256i bitMask = _mm256_set1_epi8(static_cast<char>(bit));
+      const __m256i candidate = _mm256_or_si256(median, bitMask);
+      __m256i atOrAbove = _mm256_setzero_si256();
+      for (std::size_t k = 0; k < count; ++k) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(values + k * stride + x));
+        atOrAbove = _mm256_sub_epi8(atOrAbove, _mm256_cmpeq_epi8(_mm256_max_epu8(v, candidate), v));
+      }
+      const __m256i keep = _mm256_cmpeq_epi8(_mm256_max_epu8(atOrAbove, needed), atOrAbove);
+      median = _mm256_or_si256(median, _mm256_and_si256(keep, bitMask));
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), median);
+  }
+  return x;
+}
+
+bool haveAvx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+}
+#endif
+
+}  // namespace
+
 // The value at index count / 2 of the sorted column is the largest v with
 // at most count / 2 values below it, or with at least count - count / 2 at
 // or above it; its bits are decided from the top, each kept when the count
@@ -250,6 +290,10 @@ void columnMedians(const std::uint8_t* values, std::size_t count, std::size_t st
   if (count == 0 || width <= 0) return;
   const std::size_t need = count - count / 2;
   int x = 0;
+#if defined(TRESSEL_AVX2_MEDIANS)
+  static const bool avx2 = haveAvx2();
+  if (count <= 255 && avx2) x = columnMediansAvx2(values, count, stride, width, need, out);
+#endif
 #if defined(__SSE2__)
   if (count <= 255) {
     const __m128i needed = _mm_set1_epi8(static_cast<char>(need));

@@ -94,7 +94,7 @@ TEST(Background, ColumnMediansAreTheSortedMiddle) {
     int width;
     int levels;  // values drawn from 0..levels-1, shifted to the top when odd
   };
-  // 16 columns at a time and one at a time (past 255 rows, and the last
+  // 32, 16 and one column at a time (past 255 rows, and the last
   // columns of a row); few distinct values (ties) and the whole byte range.
   const Case cases[] = {{1, 17, 256}, {2, 16, 256}, {3, 40, 2},   {4, 33, 3},  {50, 333, 256},
                         {51, 31, 7},  {255, 48, 256}, {256, 20, 256}, {301, 19, 5}};
