@@ -228,7 +228,7 @@ Background medianBackground(const std::vector<video::Frame>& samples, const Rect
         const std::uint8_t* in = samples[k].row(y);
         const std::uint8_t* table = scale[k].data();
         std::uint8_t* row = scaled + k * stride;
-        for (int x = 0; x < w; ++x) row[x] = table[in[x]];
+        mapBytes(in, table, w, row);
       }
       columnMedians(scaled, n, stride, w, out + static_cast<std::size_t>(y) * w);
     }
@@ -274,6 +274,31 @@ __attribute__((target("avx2"))) int columnMediansAvx2(const std::uint8_t* values
   return x;
 }
 
+// mapBytes 32 bytes at a time; returns the first byte it left. The table is
+// looked up a sixteenth at a time: bytes of the sixteenth h are 16h + i, and
+// after 16h is taken off (wrapping) and 0x70 added (saturating) they are
+// 0x70 + i, which the shuffle looks up at i; every other byte is then 0x80
+// or more, which the shuffle turns into 0.
+__attribute__((target("avx2"))) int mapBytesAvx2(const std::uint8_t* in, const std::uint8_t* table, int width,
+                                                 std::uint8_t* out) {
+  __m256i sixteenths[16];
+  for (int h = 0; h < 16; ++h) {
+    sixteenths[h] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * h)));
+  }
+  const __m256i sixteen = _mm256_set1_epi8(16), lift = _mm256_set1_epi8(0x70);
+  int x = 0;
+  for (; x + 32 <= width; x += 32) {
+    __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + x));
+    __m256i mapped = _mm256_setzero_si256();
+    for (int h = 0; h < 16; ++h) {
+      mapped = _mm256_or_si256(mapped, _mm256_shuffle_epi8(sixteenths[h], _mm256_adds_epu8(index, lift)));
+      index = _mm256_sub_epi8(index, sixteen);
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), mapped);
+  }
+  return x;
+}
+
 bool haveAvx2() {
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx2");
@@ -281,6 +306,15 @@ bool haveAvx2() {
 #endif
 
 }  // namespace
+
+void mapBytes(const std::uint8_t* in, const std::uint8_t* table, int width, std::uint8_t* out) {
+  int x = 0;
+#if defined(TRESSEL_AVX2_MEDIANS)
+  static const bool avx2 = haveAvx2();
+  if (avx2) x = mapBytesAvx2(in, table, width, out);
+#endif
+  for (; x < width; ++x) out[x] = table[in[x]];
+}
 
 // The value at index count / 2 of the sorted column is the largest v with
 // at most count / 2 values below it, or with at least count - count / 2 at
