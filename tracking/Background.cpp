@@ -373,15 +373,21 @@ Calibration calibrate(const std::vector<video::Frame>& samples, const Background
   std::array<std::int64_t, 256> histogram{};
   const double backgroundBrightness =
       std::max(1.0, arenaBrightness(background.pixels.data(), background.width, background.width, area, arena));
+  // The floor shows the same few pairs of frame and background levels again
+  // and again: each pair's rounded difference is worked out once per sample
+  // (-1: not yet).
+  std::vector<std::int16_t> differenceOf(256 * 256);
   for (const video::Frame& f : samples) {
     const double gain = arenaBrightness(f, area, arena) / backgroundBrightness;
+    std::fill(differenceOf.begin(), differenceOf.end(), std::int16_t{-1});
     for (int y = area.y + 2; y < area.y + area.height; y += 4) {
       const std::uint8_t* row = f.row(y);
       const std::uint8_t* bg = background.pixels.data() + static_cast<std::size_t>(y) * background.width;
       for (int x = area.x + 2; x < area.x + area.width; x += 4) {
         if (!arena.empty() && arena[static_cast<std::size_t>(y) * background.width + x] == 0) continue;
-        const int d = static_cast<int>(std::lround(std::abs(row[x] - gain * bg[x])));
-        ++histogram[std::min(d, 255)];
+        std::int16_t& d = differenceOf[static_cast<std::size_t>(bg[x]) << 8 | row[x]];
+        if (d < 0) d = static_cast<std::int16_t>(std::min(255L, std::lround(std::abs(row[x] - gain * bg[x]))));
+        ++histogram[d];
       }
     }
   }
