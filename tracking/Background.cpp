@@ -10,6 +10,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#endif
 
 namespace tressel::tracking {
 namespace {
@@ -225,7 +228,7 @@ Background medianBackground(const std::vector<video::Frame>& samples, const Rect
         const std::uint8_t* in = samples[k].row(y);
         const std::uint8_t* table = scale[k].data();
         std::uint8_t* row = scaled + k * stride;
-        for (int x = 0; x < w; ++x) row[x] = table[in[x]];
+        mapBytes(in, table, w, row);
       }
       columnMedians(scaled, n, stride, w, out + static_cast<std::size_t>(y) * w);
     }
@@ -242,6 +245,77 @@ Background medianBackground(const std::vector<video::Frame>& samples, const Rect
   return background;
 }
 
+namespace {
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define TRESSEL_AVX2_MEDIANS 1
+// columnMedians' SSE2 loop 32 columns at a time; returns the first column
+// it left. At most 255 rows, so that each byte's count fits.
+__attribute__((target("avx2"))) int columnMediansAvx2(const std::uint8_t* values, std::size_t count,
+                                                      std::size_t stride, int width, std::size_t need,
+                                                      std::uint8_t* out) {
+  const __m256i needed = _mm256_set1_epi8(static_cast<char>(need));
+  int x = 0;
+  for (; x + 32 <= width; x += 32) {
+    __m256i median = _mm256_setzero_si256();
+    for (int bit = 128; bit > 0; bit >>= 1) {
+      const __m256i bitMask = _mm256_set1_epi8(static_cast<char>(bit));
+      const __m256i candidate = _mm256_or_si256(median, bitMask);
+      __m256i atOrAbove = _mm256_setzero_si256();
+      for (std::size_t k = 0; k < count; ++k) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(values + k * stride + x));
+        atOrAbove = _mm256_sub_epi8(atOrAbove, _mm256_cmpeq_epi8(_mm256_max_epu8(v, candidate), v));
+      }
+      const __m256i keep = _mm256_cmpeq_epi8(_mm256_max_epu8(atOrAbove, needed), atOrAbove);
+      median = _mm256_or_si256(median, _mm256_and_si256(keep, bitMask));
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), median);
+  }
+  return x;
+}
+
+// mapBytes 32 bytes at a time; returns the first byte it left. The table is
+// looked up a sixteenth at a time: bytes of the sixteenth h are 16h + i, and
+// after 16h is taken off (wrapping) and 0x70 added (saturating) they are
+// 0x70 + i, which the shuffle looks up at i; every other byte is then 0x80
+// or more, which the shuffle turns into 0.
+__attribute__((target("avx2"))) int mapBytesAvx2(const std::uint8_t* in, const std::uint8_t* table, int width,
+                                                 std::uint8_t* out) {
+  __m256i sixteenths[16];
+  for (int h = 0; h < 16; ++h) {
+    sixteenths[h] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * h)));
+  }
+  const __m256i sixteen = _mm256_set1_epi8(16), lift = _mm256_set1_epi8(0x70);
+  int x = 0;
+  for (; x + 32 <= width; x += 32) {
+    __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + x));
+    __m256i mapped = _mm256_setzero_si256();
+    for (int h = 0; h < 16; ++h) {
+      mapped = _mm256_or_si256(mapped, _mm256_shuffle_epi8(sixteenths[h], _mm256_adds_epu8(index, lift)));
+      index = _mm256_sub_epi8(index, sixteen);
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), mapped);
+  }
+  return x;
+}
+
+bool haveAvx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+}
+#endif
+
+}  // namespace
+
+void mapBytes(const std::uint8_t* in, const std::uint8_t* table, int width, std::uint8_t* out) {
+  int x = 0;
+#if defined(TRESSEL_AVX2_MEDIANS)
+  static const bool avx2 = haveAvx2();
+  if (avx2) x = mapBytesAvx2(in, table, width, out);
+#endif
+  for (; x < width; ++x) out[x] = table[in[x]];
+}
+
 // The value at index count / 2 of the sorted column is the largest v with
 // at most count / 2 values below it, or with at least count - count / 2 at
 // or above it; its bits are decided from the top, each kept when the count
@@ -250,6 +324,10 @@ void columnMedians(const std::uint8_t* values, std::size_t count, std::size_t st
   if (count == 0 || width <= 0) return;
   const std::size_t need = count - count / 2;
   int x = 0;
+#if defined(TRESSEL_AVX2_MEDIANS)
+  static const bool avx2 = haveAvx2();
+  if (count <= 255 && avx2) x = columnMediansAvx2(values, count, stride, width, need, out);
+#endif
 #if defined(__SSE2__)
   if (count <= 255) {
     const __m128i needed = _mm_set1_epi8(static_cast<char>(need));
@@ -295,15 +373,21 @@ Calibration calibrate(const std::vector<video::Frame>& samples, const Background
   std::array<std::int64_t, 256> histogram{};
   const double backgroundBrightness =
       std::max(1.0, arenaBrightness(background.pixels.data(), background.width, background.width, area, arena));
+  // The floor shows the same few pairs of frame and background levels again
+  // and again: each pair's rounded difference is worked out once per sample
+  // (-1: not yet).
+  std::vector<std::int16_t> differenceOf(256 * 256);
   for (const video::Frame& f : samples) {
     const double gain = arenaBrightness(f, area, arena) / backgroundBrightness;
+    std::fill(differenceOf.begin(), differenceOf.end(), std::int16_t{-1});
     for (int y = area.y + 2; y < area.y + area.height; y += 4) {
       const std::uint8_t* row = f.row(y);
       const std::uint8_t* bg = background.pixels.data() + static_cast<std::size_t>(y) * background.width;
       for (int x = area.x + 2; x < area.x + area.width; x += 4) {
         if (!arena.empty() && arena[static_cast<std::size_t>(y) * background.width + x] == 0) continue;
-        const int d = static_cast<int>(std::lround(std::abs(row[x] - gain * bg[x])));
-        ++histogram[std::min(d, 255)];
+        std::int16_t& d = differenceOf[static_cast<std::size_t>(bg[x]) << 8 | row[x]];
+        if (d < 0) d = static_cast<std::int16_t>(std::min(255L, std::lround(std::abs(row[x] - gain * bg[x]))));
+        ++histogram[d];
       }
     }
   }

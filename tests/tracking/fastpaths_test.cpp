@@ -2,9 +2,11 @@
 // ways give: every comparison kernel the pixel-by-pixel runs, the grown
 // search the whole region's largest component, the per-run sums the
 // pixel-by-pixel body ends, the background's median bit by bit the sorted
-// middle.
+// middle, its scaling of the samples their tables.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <random>
 
@@ -94,7 +96,7 @@ TEST(Background, ColumnMediansAreTheSortedMiddle) {
     int width;
     int levels;  // values drawn from 0..levels-1, shifted to the top when odd
   };
-  // 16 columns at a time and one at a time (past 255 rows, and the last
+  // 32, 16 and one column at a time (past 255 rows, and the last
   // columns of a row); few distinct values (ties) and the whole byte range.
   const Case cases[] = {{1, 17, 256}, {2, 16, 256}, {3, 40, 2},   {4, 33, 3},  {50, 333, 256},
                         {51, 31, 7},  {255, 48, 256}, {256, 20, 256}, {301, 19, 5}};
@@ -110,6 +112,28 @@ TEST(Background, ColumnMediansAreTheSortedMiddle) {
       for (std::size_t k = 0; k < c.count; ++k) column.push_back(values[k * stride + x]);
       std::nth_element(column.begin(), column.begin() + c.count / 2, column.end());
       ASSERT_EQ(medians[x], column[c.count / 2]) << c.count << " rows, " << c.width << " columns, column " << x;
+    }
+  }
+}
+
+TEST(Background, MappedBytesAreTheTablesEntries) {
+  // Tables whose entries vary in every sixteenth, repeat, or saturate; rows
+  // shorter than, equal to and past the 32 bytes taken at a time.
+  std::mt19937 random(11);
+  std::vector<std::array<std::uint8_t, 256>> tables(3);
+  for (int v = 0; v < 256; ++v) {
+    tables[0][v] = static_cast<std::uint8_t>(random());
+    tables[1][v] = static_cast<std::uint8_t>(255 - v);
+    tables[2][v] = static_cast<std::uint8_t>(std::min(255, v * 3 / 2));
+  }
+  for (const auto& table : tables) {
+    for (const int width : {1, 31, 32, 33, 64, 95, 1927}) {
+      std::vector<std::uint8_t> in(static_cast<std::size_t>(width));
+      for (int x = 0; x < width; ++x) in[x] = static_cast<std::uint8_t>(x < 256 ? x : random());
+      std::vector<std::uint8_t> out(in.size() + 1, 77);  // one byte past the row, which stays
+      mapBytes(in.data(), table.data(), width, out.data());
+      for (int x = 0; x < width; ++x) ASSERT_EQ(out[x], table[in[x]]) << width << " bytes, byte " << x;
+      EXPECT_EQ(out[width], 77);
     }
   }
 }
