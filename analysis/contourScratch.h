@@ -36,7 +36,21 @@ struct ContourScratch {
   std::vector<std::uint8_t> onList;
   std::vector<std::uint8_t> kinds;       // per point: narrow or not (searchNarrowRun.cpp)
   std::vector<std::size_t> tailEnds;     // the positions of the tail's ends
+  std::vector<std::size_t> spareTailEnds;
   std::vector<RunNode> runs;
+  std::vector<lti::point> interior;      // a base segment's points between its ends (cutProtrusion.cpp)
 };
+
+// The limb loop of removeLimbs on the fast path keeps the body contour as the
+// scratch's points, each classified once for the limb search (kinds and
+// tailEnds), and cuts the arrays in place: a cut keeps the classes of the
+// points it keeps, which are those of the same grid cells, and classifies
+// only the segment's points it brings in. The contour goes back to the list
+// once, after the last cut. Each step matches its list step.
+class CTailAnalyzer;
+void classifyBodyForLimbs(CTailAnalyzer& a);   // the points of bodyBorder, classified
+void searchClassifiedLimb(CTailAnalyzer& a);   // searchLimb over the points
+bool cutClassifiedLimb(CTailAnalyzer& a);      // cutLimb on the points; false when nothing is cut
+std::uint8_t limbKindOf(const CTailAnalyzer& a, const lti::point& p);  // 1 when narrow for the limb search
 
 }  // namespace tressel

@@ -150,11 +150,31 @@ void CTailAnalyzer::removeLimbs() {
     pruneLoopsIndexed(*bodyBorder, window, tailStart, tailEnd, contourScratch);
   }
 
+  if (path.steps != nullptr) {
+    for (int cut = 0; cut < maxLimbCuts; ++cut) {
+      searchLimb();
+      if (!hasLimb) return;
+      buildLimbSegment();
+      cutLimb();
+    }
+    return;
+  }
+
+  classifyBodyForLimbs(*this);
+  bool changed = false;
   for (int cut = 0; cut < maxLimbCuts; ++cut) {
-    searchLimb();
-    if (!hasLimb) return;
+    searchClassifiedLimb(*this);
+    if (!hasLimb) break;
     buildLimbSegment();
-    cutLimb();
+    // A cut that cuts nothing leaves the contour as it was, so every further
+    // search would find and fail to cut the same limb again.
+    if (!cutClassifiedLimb(*this)) break;
+    changed = true;
+  }
+  if (changed) {
+    const std::vector<lti::point>& points = contourScratch.points;
+    bodyBorder->clear();
+    bodyBorder->appendPoints(points.data(), points.data() + points.size());
   }
 }
 
