@@ -1,6 +1,10 @@
-// Scratch space of the body contour's cleaning (loop pruning, the limb
-// searches and cuts), kept by an analyzer that runs frame after frame so that
-// its buffers are reused. What it holds between calls means nothing.
+// Scratch space of the body contour's cleaning (the tail search, the cuts,
+// loop pruning, the limb searches), kept by an analyzer that runs frame after
+// frame so that its buffers are reused. What it holds between steps means
+// nothing, except where the analysis on the fast path hands the contour from
+// one step to the next (CTailAnalyzer::run): the tail search leaves the
+// border's points and widths, the tail's cut turns them into the body
+// contour's.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +33,7 @@ struct RunNode {
 
 struct ContourScratch {
   std::vector<lti::point> points;                 // a contour's points in walk order
+  std::vector<std::int32_t> widths;               // the tail search's: each point's width
   std::vector<lti::borderPoints::iterator> at;    // and where each is on the list
   std::vector<std::uint32_t> slots;               // a pixel table: position + 1 of a pixel's first occurrence
   std::vector<std::uint32_t> firstSame, nextSame, lastSame;
@@ -49,6 +54,7 @@ struct ContourScratch {
 // once, after the last cut. Each step matches its list step.
 class CTailAnalyzer;
 void classifyBodyForLimbs(CTailAnalyzer& a);   // the points of bodyBorder, classified
+void classifyHeldBody(CTailAnalyzer& a);       // the same from the points and widths held
 void searchClassifiedLimb(CTailAnalyzer& a);   // searchLimb over the points
 bool cutClassifiedLimb(CTailAnalyzer& a);      // cutLimb on the points; false when nothing is cut
 std::uint8_t limbKindOf(const CTailAnalyzer& a, const lti::point& p);  // 1 when narrow for the limb search

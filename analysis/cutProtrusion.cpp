@@ -105,15 +105,24 @@ bool cutProtrusion(lti::borderPoints& contour, const lti::point& s, const lti::p
 // afresh from the border's points instead of copied and then cut: the border
 // is read once, into an array, and S's first position, E's first after it
 // and E's first of all say which stretches are kept.
-void CTailAnalyzer::cutTail() {
+void CTailAnalyzer::cutTail() { cutTailFrom(false); }
+
+// With the border's points and widths held in the scratch (as the tail search
+// leaves them), they are not read again, and the body contour's points and
+// widths are left there in turn; returns whether they are.
+bool CTailAnalyzer::cutTailFrom(bool borderHeld) {
   if (!hasTail) {
     bodyBorder->assignFrom(*border);
-    return;
+    return false;
   }
   std::vector<lti::point>& points = contourScratch.points;
-  points.resize(static_cast<std::size_t>(border->size()));
-  std::size_t n = 0;
-  for (const lti::point& p : *border) points[n++] = p;
+  std::size_t n = static_cast<std::size_t>(border->size());
+  if (!borderHeld || points.size() != n || contourScratch.widths.size() != n) {
+    borderHeld = false;
+    points.resize(n);
+    n = 0;
+    for (const lti::point& p : *border) points[n++] = p;
+  }
   const std::size_t none = n;
   std::size_t s = none, eAfterS = none, e = none;
   for (std::size_t i = 0; i < n; ++i) {
@@ -129,24 +138,33 @@ void CTailAnalyzer::cutTail() {
   if (s == none || e == none || !holds(*tailBorder, tailStart) || !holds(*tailBorder, tailEnd)) {
     bodyBorder->assignFrom(*border);
     bodyBorderLength = bodyBorder->size();
-    return;
+    return false;
   }
-  lti::borderPoints interior;
-  collectInterior(*tailBorder, tailStart, tailEnd, interior);
+  std::vector<lti::point>& interior = contourScratch.interior;
+  interior.clear();
+  collectInterior(*tailBorder, tailStart, tailEnd, [&interior](const lti::point& p) { interior.push_back(p); });
   bodyBorder->clear();
   bodyBorder->storedBox = border->storedBox;
-  if (eAfterS != none) {
-    // S, then E after it: the stretch between them goes.
-    bodyBorder->appendPoints(points.data(), points.data() + s + 1);
-    bodyBorderLength = static_cast<int>(s + 1 + (n - eAfterS));
-    bodyBorder->insertRange(bodyBorder->end(), interior.begin(), interior.end());
-    bodyBorder->appendPoints(points.data() + eAfterS, points.data() + n);
-  } else {
-    // E only before S: what follows S and what precedes E go.
-    bodyBorder->appendPoints(points.data() + e, points.data() + s + 1);
-    bodyBorderLength = static_cast<int>(s + 1 - e);
-    bodyBorder->insertRange(bodyBorder->end(), interior.begin(), interior.end());
-  }
+  // The kept stretches are [keepFirst, s] and [keepLast, n), the second empty
+  // when E lies only before S; the segment's points go between them.
+  const std::size_t keepFirst = eAfterS != none ? 0 : e;
+  const std::size_t keepLast = eAfterS != none ? eAfterS : n;
+  bodyBorderLength = static_cast<int>(s + 1 - keepFirst + (n - keepLast));
+  bodyBorder->appendPoints(points.data() + keepFirst, points.data() + s + 1);
+  bodyBorder->appendPoints(interior.data(), interior.data() + interior.size());
+  bodyBorder->appendPoints(points.data() + keepLast, points.data() + n);
+  if (!borderHeld) return false;
+
+  const auto at = [](std::size_t p) { return static_cast<std::ptrdiff_t>(p); };
+  points.erase(points.begin() + at(s) + 1, points.begin() + at(keepLast));
+  points.insert(points.begin() + at(s) + 1, interior.begin(), interior.end());
+  points.erase(points.begin(), points.begin() + at(keepFirst));
+  std::vector<std::int32_t>& widths = contourScratch.widths;
+  widths.erase(widths.begin() + at(s) + 1, widths.begin() + at(keepLast));
+  widths.insert(widths.begin() + at(s) + 1, interior.size(), 0);
+  for (std::size_t q = 0; q < interior.size(); ++q) widths[s + 1 + q] = widthGrid->widthAt(interior[q]);
+  widths.erase(widths.begin(), widths.begin() + at(keepFirst));
+  return true;
 }
 
 void CTailAnalyzer::cutLimb() {

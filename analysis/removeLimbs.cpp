@@ -64,21 +64,26 @@ int chainEqualPixels(ContourScratch& s, std::size_t& repeats) {
 // ends it, so every position after P is still on the list: the next
 // occurrence after P is the first met, and only positions before P (reached
 // by wrapping), whose state is then final, need counts of what is left.
-void pruneLoopsIndexed(lti::borderPoints& contour, int window, const lti::point& tailStart,
-                       const lti::point& tailEnd, ContourScratch& s) {
-  if (window <= 0) return;
+// Returns whether it erased any point. With pointsHeld, the scratch's points
+// are the contour's already, and the list is walked only when a pixel comes
+// back.
+bool pruneLoopsIndexed(lti::borderPoints& contour, int window, const lti::point& tailStart,
+                       const lti::point& tailEnd, ContourScratch& s, bool pointsHeld) {
+  if (window <= 0) return false;
   const std::size_t n = static_cast<std::size_t>(contour.size());
-  s.points.resize(n);
-  s.at.resize(n);
-  auto it = contour.begin();
-  for (std::size_t i = 0; i < n; ++i, ++it) {
-    s.points[i] = *it;
-    s.at[i] = it;
+  if (!pointsHeld || s.points.size() != n) {
+    s.points.resize(n);
+    std::size_t i = 0;
+    for (const lti::point& p : contour) s.points[i++] = p;
   }
   std::size_t repeats = 0;
   const int bits = chainEqualPixels(s, repeats);
-  if (repeats == 0) return;  // no pixel comes back: no loop
+  if (repeats == 0) return false;  // no pixel comes back: no loop
+  s.at.resize(n);
+  auto it = contour.begin();
+  for (std::size_t i = 0; i < n; ++i, ++it) s.at[i] = it;
   s.onList.assign(n, 1);
+  bool erased = false;
 
   // The tail's ends: a pixel occurs only a few times on a contour, so the
   // tail ends on a stretch are counted along their pixels' chains.
@@ -131,23 +136,30 @@ void pruneLoopsIndexed(lti::borderPoints& contour, int window, const lti::point&
     if (wrapped) {
       contour.eraseRange(std::next(s.at[i]), contour.end());
       contour.eraseRange(contour.begin(), std::next(s.at[q]));
-      return;  // P is now the last point
+      return true;  // P is now the last point
     }
     contour.eraseRange(std::next(s.at[i]), std::next(s.at[q]));
     for (std::size_t k = i + 1; k <= q; ++k) s.onList[k] = 0;
+    erased = true;
     i = q + 1;
   }
+  return erased;
 }
 
 }  // namespace
 
-void CTailAnalyzer::removeLimbs() {
+void CTailAnalyzer::removeLimbs() { removeLimbsFrom(false); }
+
+// With bodyHeld, the scratch holds the body contour's points and widths (as
+// cutTailFrom leaves them), and they stand for the list as long as no loop is
+// pruned.
+void CTailAnalyzer::removeLimbsFrom(bool bodyHeld) {
   if (!hasTail) return;
   const int window = percentOf(bodyBorder->size(), loopLengthMaxPercent);
   if (window > 0 && path.steps != nullptr) {
     path.steps->pruneLoops(*this, window);
   } else if (window > 0) {
-    pruneLoopsIndexed(*bodyBorder, window, tailStart, tailEnd, contourScratch);
+    if (pruneLoopsIndexed(*bodyBorder, window, tailStart, tailEnd, contourScratch, bodyHeld)) bodyHeld = false;
   }
 
   if (path.steps != nullptr) {
@@ -160,7 +172,13 @@ void CTailAnalyzer::removeLimbs() {
     return;
   }
 
-  classifyBodyForLimbs(*this);
+  const bool held = bodyHeld && contourScratch.points.size() == static_cast<std::size_t>(bodyBorder->size()) &&
+                    contourScratch.widths.size() == contourScratch.points.size();
+  if (held) {
+    classifyHeldBody(*this);
+  } else {
+    classifyBodyForLimbs(*this);
+  }
   bool changed = false;
   for (int cut = 0; cut < maxLimbCuts; ++cut) {
     searchClassifiedLimb(*this);

@@ -89,20 +89,22 @@ bool isGap(const BorderRun& run, const SearchSettings& s) {
 }
 
 // The contour's points into an array, each marked narrow (1) or not (0); the
-// limb variant (tailEndsBreak) also notes where the tail's ends are, which are
-// never narrow.
+// tail variant keeps each point's width, the limb variant (tailEndsBreak)
+// notes where the tail's ends are, which are never narrow.
 template <bool tailEndsBreak>
 void classifyPoints(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s,
                     ContourScratch& scratch) {
   const std::size_t n = static_cast<std::size_t>(contour.size());
   scratch.points.resize(n);
   scratch.kinds.resize(n);
+  if (!tailEndsBreak) scratch.widths.resize(n);
   scratch.tailEnds.clear();
   const WidthGrid::Reader widths = grid.reader();
   const int threshold = s.widthThreshold;
   const lti::point tailStart = s.tailStart, tailEnd = s.tailEnd;
   lti::point* points = scratch.points.data();
   std::uint8_t* narrow = scratch.kinds.data();
+  std::int32_t* pointWidths = scratch.widths.data();
   auto it = contour.begin();
   for (std::size_t i = 0; i < n; ++i, ++it) {
     const lti::point p = *it;
@@ -111,7 +113,9 @@ void classifyPoints(const lti::borderPoints& contour, const WidthGrid& grid, con
       narrow[i] = 0;
       scratch.tailEnds.push_back(i);
     } else {
-      narrow[i] = widths.widthAt(p) <= threshold ? 1 : 0;
+      const int width = widths.widthAt(p);
+      narrow[i] = width <= threshold ? 1 : 0;
+      if (!tailEndsBreak) pointWidths[i] = width;
     }
   }
 }
@@ -321,6 +325,26 @@ void CTailAnalyzer::searchLimb() {
 
 void classifyBodyForLimbs(CTailAnalyzer& a) {
   classifyPoints<true>(*a.bodyBorder, *a.widthGrid, limbSettings(a, 0), a.contourScratch);
+}
+
+void classifyHeldBody(CTailAnalyzer& a) {
+  ContourScratch& c = a.contourScratch;
+  const std::size_t n = c.points.size();
+  c.kinds.resize(n);
+  c.tailEnds.clear();
+  const int threshold = limbSettings(a, 0).widthThreshold;
+  const lti::point tailStart = a.tailStart, tailEnd = a.tailEnd;
+  const lti::point* points = c.points.data();
+  const std::int32_t* widths = c.widths.data();
+  std::uint8_t* narrow = c.kinds.data();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (points[i] == tailStart || points[i] == tailEnd) {
+      narrow[i] = 0;
+      c.tailEnds.push_back(i);
+    } else {
+      narrow[i] = widths[i] <= threshold ? 1 : 0;
+    }
+  }
 }
 
 void searchClassifiedLimb(CTailAnalyzer& a) {
