@@ -109,7 +109,9 @@ void CTailAnalyzer::cutTail() { cutTailFrom(false); }
 
 // With the border's points and widths held in the scratch (as the tail search
 // leaves them), they are not read again, and the body contour's points and
-// widths are left there in turn; returns whether they are.
+// widths are left there in turn; returns whether they are, and then the body
+// contour's list is left empty (with its storedBox) for removeLimbsFrom to
+// fill.
 bool CTailAnalyzer::cutTailFrom(bool borderHeld) {
   if (!hasTail) {
     bodyBorder->assignFrom(*border);
@@ -150,10 +152,12 @@ bool CTailAnalyzer::cutTailFrom(bool borderHeld) {
   const std::size_t keepFirst = eAfterS != none ? 0 : e;
   const std::size_t keepLast = eAfterS != none ? eAfterS : n;
   bodyBorderLength = static_cast<int>(s + 1 - keepFirst + (n - keepLast));
-  bodyBorder->appendPoints(points.data() + keepFirst, points.data() + s + 1);
-  bodyBorder->appendPoints(interior.data(), interior.data() + interior.size());
-  bodyBorder->appendPoints(points.data() + keepLast, points.data() + n);
-  if (!borderHeld) return false;
+  if (!borderHeld) {
+    bodyBorder->appendPoints(points.data() + keepFirst, points.data() + s + 1);
+    bodyBorder->appendPoints(interior.data(), interior.data() + interior.size());
+    bodyBorder->appendPoints(points.data() + keepLast, points.data() + n);
+    return false;
+  }
 
   const auto at = [](std::size_t p) { return static_cast<std::ptrdiff_t>(p); };
   points.erase(points.begin() + at(s) + 1, points.begin() + at(keepLast));

@@ -66,19 +66,24 @@ int chainEqualPixels(ContourScratch& s, std::size_t& repeats) {
 // by wrapping), whose state is then final, need counts of what is left.
 // Returns whether it erased any point. With pointsHeld, the scratch's points
 // are the contour's already, and the list is walked only when a pixel comes
-// back.
+// back; with listPending too, the list is empty and waits for those points,
+// and is given them only then (listPending is then cleared).
 bool pruneLoopsIndexed(lti::borderPoints& contour, int window, const lti::point& tailStart,
-                       const lti::point& tailEnd, ContourScratch& s, bool pointsHeld) {
+                       const lti::point& tailEnd, ContourScratch& s, bool pointsHeld, bool& listPending) {
   if (window <= 0) return false;
-  const std::size_t n = static_cast<std::size_t>(contour.size());
-  if (!pointsHeld || s.points.size() != n) {
-    s.points.resize(n);
+  if (!listPending && (!pointsHeld || s.points.size() != static_cast<std::size_t>(contour.size()))) {
+    s.points.resize(static_cast<std::size_t>(contour.size()));
     std::size_t i = 0;
     for (const lti::point& p : contour) s.points[i++] = p;
   }
+  const std::size_t n = s.points.size();
   std::size_t repeats = 0;
   const int bits = chainEqualPixels(s, repeats);
   if (repeats == 0) return false;  // no pixel comes back: no loop
+  if (listPending) {
+    contour.appendPoints(s.points.data(), s.points.data() + n);
+    listPending = false;
+  }
   s.at.resize(n);
   auto it = contour.begin();
   for (std::size_t i = 0; i < n; ++i, ++it) s.at[i] = it;
@@ -150,16 +155,20 @@ bool pruneLoopsIndexed(lti::borderPoints& contour, int window, const lti::point&
 
 void CTailAnalyzer::removeLimbs() { removeLimbsFrom(false); }
 
-// With bodyHeld, the scratch holds the body contour's points and widths (as
-// cutTailFrom leaves them), and they stand for the list as long as no loop is
-// pruned.
+// With bodyHeld, the scratch holds the body contour's points and widths and
+// the list waits for them, as cutTailFrom leaves them; they stand for the
+// contour as long as no loop is pruned, and go to the list once, at the end.
 void CTailAnalyzer::removeLimbsFrom(bool bodyHeld) {
   if (!hasTail) return;
-  const int window = percentOf(bodyBorder->size(), loopLengthMaxPercent);
+  bool listPending = bodyHeld;
+  const int size = bodyHeld ? static_cast<int>(contourScratch.points.size()) : bodyBorder->size();
+  const int window = percentOf(size, loopLengthMaxPercent);
   if (window > 0 && path.steps != nullptr) {
     path.steps->pruneLoops(*this, window);
   } else if (window > 0) {
-    if (pruneLoopsIndexed(*bodyBorder, window, tailStart, tailEnd, contourScratch, bodyHeld)) bodyHeld = false;
+    if (pruneLoopsIndexed(*bodyBorder, window, tailStart, tailEnd, contourScratch, bodyHeld, listPending)) {
+      bodyHeld = false;
+    }
   }
 
   if (path.steps != nullptr) {
@@ -172,9 +181,7 @@ void CTailAnalyzer::removeLimbsFrom(bool bodyHeld) {
     return;
   }
 
-  const bool held = bodyHeld && contourScratch.points.size() == static_cast<std::size_t>(bodyBorder->size()) &&
-                    contourScratch.widths.size() == contourScratch.points.size();
-  if (held) {
+  if (bodyHeld) {
     classifyHeldBody(*this);
   } else {
     classifyBodyForLimbs(*this);
@@ -189,7 +196,7 @@ void CTailAnalyzer::removeLimbsFrom(bool bodyHeld) {
     if (!cutClassifiedLimb(*this)) break;
     changed = true;
   }
-  if (changed) {
+  if (changed || listPending) {
     const std::vector<lti::point>& points = contourScratch.points;
     bodyBorder->clear();
     bodyBorder->appendPoints(points.data(), points.data() + points.size());
