@@ -39,6 +39,8 @@ struct ContourScratch {
   std::vector<std::uint32_t> firstSame, nextSame, lastSame;
   std::vector<std::uint32_t> keptBefore;
   std::vector<std::uint8_t> onList;
+  std::vector<std::uint8_t> stamps;      // per cell of the width grid's box: the last check that met it
+  std::uint8_t stamp = 0;                // that check's number (removeLimbs.cpp)
   std::vector<std::uint8_t> kinds;       // per point: narrow or not (searchNarrowRun.cpp)
   std::vector<std::size_t> tailEnds;     // the positions of the tail's ends
   std::vector<std::size_t> spareTailEnds;

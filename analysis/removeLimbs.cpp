@@ -1,5 +1,6 @@
 // Cleaning the body contour after the tail cut: short loops are pruned, then
 // up to ten thin limbs are found and cut off one at a time.
+#include <algorithm>
 #include <cstdint>
 #include <iterator>
 #include <vector>
@@ -57,6 +58,35 @@ int chainEqualPixels(ContourScratch& s, std::size_t& repeats) {
   return bits;
 }
 
+// Whether a pixel comes back on the contour: no (0), yes (1), or unknown (-1)
+// when a point lies off the grid's box. Most contours have no loop, and this
+// says so for less than chaining equal pixels costs: a byte per cell of the
+// box holds the number of the last check that met its pixel, so the plane is
+// cleared only when the numbers wrap around.
+int pixelsRepeat(ContourScratch& s, const WidthGrid& grid) {
+  const auto columns = static_cast<std::uint64_t>(grid.columns());
+  const auto rows = static_cast<std::uint64_t>(grid.rows());
+  const std::size_t cells = static_cast<std::size_t>(columns * rows);
+  if (cells == 0) return -1;
+  if (s.stamps.size() < cells) s.stamps.resize(cells, 0);
+  if (++s.stamp == 0) {
+    std::fill(s.stamps.begin(), s.stamps.end(), std::uint8_t{0});
+    s.stamp = 1;
+  }
+  const std::uint8_t stamp = s.stamp;
+  std::uint8_t* stamps = s.stamps.data();
+  const std::int64_t minX = grid.minX(), minY = grid.minY();
+  for (const lti::point& p : s.points) {
+    const auto cx = static_cast<std::uint64_t>(p.x - minX);  // wraps when left of the box
+    const auto cy = static_cast<std::uint64_t>(p.y - minY);
+    if ((cx >= columns) | (cy >= rows)) return -1;
+    std::uint8_t& cell = stamps[cy * columns + cx];
+    if (cell == stamp) return 1;
+    cell = stamp;
+  }
+  return 0;
+}
+
 // pruneLoops without walking the window from every point: each point's next
 // occurrence of its pixel is looked up, and the steps to it and the tail ends
 // on the way are counted. Positions are those of the list before pruning. The
@@ -69,13 +99,15 @@ int chainEqualPixels(ContourScratch& s, std::size_t& repeats) {
 // back; with listPending too, the list is empty and waits for those points,
 // and is given them only then (listPending is then cleared).
 bool pruneLoopsIndexed(lti::borderPoints& contour, int window, const lti::point& tailStart,
-                       const lti::point& tailEnd, ContourScratch& s, bool pointsHeld, bool& listPending) {
+                       const lti::point& tailEnd, const WidthGrid& grid, ContourScratch& s, bool pointsHeld,
+                       bool& listPending) {
   if (window <= 0) return false;
   if (!listPending && (!pointsHeld || s.points.size() != static_cast<std::size_t>(contour.size()))) {
     s.points.resize(static_cast<std::size_t>(contour.size()));
     std::size_t i = 0;
     for (const lti::point& p : contour) s.points[i++] = p;
   }
+  if (pixelsRepeat(s, grid) == 0) return false;
   const std::size_t n = s.points.size();
   std::size_t repeats = 0;
   const int bits = chainEqualPixels(s, repeats);
@@ -166,7 +198,7 @@ void CTailAnalyzer::removeLimbsFrom(bool bodyHeld) {
   if (window > 0 && path.steps != nullptr) {
     path.steps->pruneLoops(*this, window);
   } else if (window > 0) {
-    if (pruneLoopsIndexed(*bodyBorder, window, tailStart, tailEnd, contourScratch, bodyHeld, listPending)) {
+    if (pruneLoopsIndexed(*bodyBorder, window, tailStart, tailEnd, *widthGrid, contourScratch, bodyHeld, listPending)) {
       bodyHeld = false;
     }
   }

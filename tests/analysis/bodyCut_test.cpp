@@ -158,6 +158,10 @@ Points pruned(const Points& contour, int loopPercent, point tailStart = point(-9
     a.tailStart = tailStart;
     a.tailEnd = tailEnd;
     a.bodyBorder->assignFrom(listOf<lti::borderPoints>(contour));
+    // Most contours get a grid over their box, as in the analysis (with every
+    // point unmeasured); the others none, so that every point is off it.
+    const lti::box b = a.bodyBorder->boundingBox();
+    if (contour.size() % 5 != 0) a.widthGrid->build(b.minX, b.minY, b.maxX, b.maxY);
     a.removeLimbs();
     EXPECT_EQ(a.hasLimb, 0);
     result[k] = pointsOf(*a.bodyBorder);
