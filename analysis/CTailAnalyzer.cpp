@@ -35,8 +35,13 @@ void CTailAnalyzer::run(const lti::ioPoints& input, Retain retain) {
   measureWidths();
   searchTail();
   buildTailSegment();
-  cutTail();
-  removeLimbs();
+  if (path.steps == nullptr) {
+    // The tail search leaves the border's points and widths in the scratch.
+    removeLimbsFrom(cutTailFrom(true));
+  } else {
+    cutTail();
+    removeLimbs();
+  }
   computeBodyCenters();
   placeNose();
   if (retain == Retain::borderOnly) releaseWorkingLists();

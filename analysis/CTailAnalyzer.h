@@ -147,6 +147,10 @@ class CTailAnalyzer : public AnalysisParameters {
 
  private:
   void run(const lti::ioPoints& input, Retain retain);
+  // cutTail and removeLimbs taking the contour's points (and widths) from
+  // contourScratch where the step before left them there; see contourScratch.h.
+  bool cutTailFrom(bool borderHeld);
+  void removeLimbsFrom(bool bodyHeld);
   void releaseWorkingLists();
   void resetResults();
 };

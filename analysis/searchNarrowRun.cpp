@@ -89,20 +89,22 @@ bool isGap(const BorderRun& run, const SearchSettings& s) {
 }
 
 // The contour's points into an array, each marked narrow (1) or not (0); the
-// limb variant (tailEndsBreak) also notes where the tail's ends are, which are
-// never narrow.
+// tail variant keeps each point's width, the limb variant (tailEndsBreak)
+// notes where the tail's ends are, which are never narrow.
 template <bool tailEndsBreak>
 void classifyPoints(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s,
                     ContourScratch& scratch) {
   const std::size_t n = static_cast<std::size_t>(contour.size());
   scratch.points.resize(n);
   scratch.kinds.resize(n);
+  if (!tailEndsBreak) scratch.widths.resize(n);
   scratch.tailEnds.clear();
   const WidthGrid::Reader widths = grid.reader();
   const int threshold = s.widthThreshold;
   const lti::point tailStart = s.tailStart, tailEnd = s.tailEnd;
   lti::point* points = scratch.points.data();
   std::uint8_t* narrow = scratch.kinds.data();
+  std::int32_t* pointWidths = scratch.widths.data();
   auto it = contour.begin();
   for (std::size_t i = 0; i < n; ++i, ++it) {
     const lti::point p = *it;
@@ -111,7 +113,9 @@ void classifyPoints(const lti::borderPoints& contour, const WidthGrid& grid, con
       narrow[i] = 0;
       scratch.tailEnds.push_back(i);
     } else {
-      narrow[i] = widths.widthAt(p) <= threshold ? 1 : 0;
+      const int width = widths.widthAt(p);
+      narrow[i] = width <= threshold ? 1 : 0;
+      if (!tailEndsBreak) pointWidths[i] = width;
     }
   }
 }
@@ -129,14 +133,9 @@ std::size_t endOfKind(const std::uint8_t* kinds, std::size_t i, std::size_t n, s
   return i;
 }
 
-// The runs of points of one kind, narrow or not, in contour order.
-RunRing buildRuns(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s,
-                  ContourScratch& scratch) {
-  if (s.tailEndsBreakRuns) {
-    classifyPoints<true>(contour, grid, s, scratch);
-  } else {
-    classifyPoints<false>(contour, grid, s, scratch);
-  }
+// The runs of points of one kind, narrow or not, in contour order, from the
+// classified points in the scratch.
+RunRing buildRuns(ContourScratch& scratch) {
   RunRing runs(scratch.runs);
   const std::size_t n = scratch.points.size();
   const lti::point* points = scratch.points.data();
@@ -238,10 +237,10 @@ void extendAcrossGap(RunRing& runs, int r, const SearchSettings& s) {
   }
 }
 
-SearchResult searchNarrowRun(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s,
-                             ContourScratch& scratch) {
+// The search over the points the scratch holds classified.
+SearchResult searchClassified(const SearchSettings& s, ContourScratch& scratch) {
   SearchResult result;
-  RunRing runs = buildRuns(contour, grid, s, scratch);
+  RunRing runs = buildRuns(scratch);
   joinAcrossWrap(runs);
   bridgeGaps(runs, s);
   const int chosen = chooseLongestNarrow(runs);
@@ -263,6 +262,39 @@ SearchResult searchNarrowRun(const lti::borderPoints& contour, const WidthGrid& 
   result.startPoint = candidate.startPoint;
   result.endPoint = candidate.endPoint;
   return result;
+}
+
+SearchResult searchNarrowRun(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s,
+                             ContourScratch& scratch) {
+  if (s.tailEndsBreakRuns) {
+    classifyPoints<true>(contour, grid, s, scratch);
+  } else {
+    classifyPoints<false>(contour, grid, s, scratch);
+  }
+  return searchClassified(s, scratch);
+}
+
+SearchSettings limbSettings(const CTailAnalyzer& a, int contourSize) {
+  SearchSettings s;
+  s.widthThreshold = percentOf(a.maxWidth, a.limbWidthPercent);
+  if (s.widthThreshold < a.limbWidthMinThreshold) s.widthThreshold = a.limbWidthMinThreshold;
+  s.lengthThreshold = percentOf(contourSize, a.limbLengthPercent);
+  if (s.lengthThreshold == 0) s.lengthThreshold = 1;
+  if (s.lengthThreshold > a.limbLengthMaxThreshold) s.lengthThreshold = a.limbLengthMaxThreshold;
+  s.bridgeNeighbourLength = 5;
+  s.tailEndsBreakRuns = true;
+  s.tailStart = a.tailStart;
+  s.tailEnd = a.tailEnd;
+  return s;
+}
+
+void takeLimb(CTailAnalyzer& a, const SearchResult& found) {
+  a.limbRunLength = found.runLength;
+  a.hasLimb = found.accepted ? 1 : 0;
+  if (found.accepted) {
+    a.limbStart = found.startPoint;
+    a.limbEnd = found.endPoint;
+  }
 }
 
 }  // namespace
@@ -288,24 +320,41 @@ void CTailAnalyzer::searchTail() {
 
 void CTailAnalyzer::searchLimb() {
   if (!hasTail) return;
-  SearchSettings s;
-  s.widthThreshold = percentOf(maxWidth, limbWidthPercent);
-  if (s.widthThreshold < limbWidthMinThreshold) s.widthThreshold = limbWidthMinThreshold;
-  s.lengthThreshold = percentOf(bodyBorder->size(), limbLengthPercent);
-  if (s.lengthThreshold == 0) s.lengthThreshold = 1;
-  if (s.lengthThreshold > limbLengthMaxThreshold) s.lengthThreshold = limbLengthMaxThreshold;
-  s.bridgeNeighbourLength = 5;
-  s.tailEndsBreakRuns = true;
-  s.tailStart = tailStart;
-  s.tailEnd = tailEnd;
+  takeLimb(*this, searchNarrowRun(*bodyBorder, *widthGrid, limbSettings(*this, bodyBorder->size()), contourScratch));
+}
 
-  const SearchResult found = searchNarrowRun(*bodyBorder, *widthGrid, s, contourScratch);
-  limbRunLength = found.runLength;
-  hasLimb = found.accepted ? 1 : 0;
-  if (found.accepted) {
-    limbStart = found.startPoint;
-    limbEnd = found.endPoint;
+void classifyBodyForLimbs(CTailAnalyzer& a) {
+  classifyPoints<true>(*a.bodyBorder, *a.widthGrid, limbSettings(a, 0), a.contourScratch);
+}
+
+void classifyHeldBody(CTailAnalyzer& a) {
+  ContourScratch& c = a.contourScratch;
+  const std::size_t n = c.points.size();
+  c.kinds.resize(n);
+  c.tailEnds.clear();
+  const int threshold = limbSettings(a, 0).widthThreshold;
+  const lti::point tailStart = a.tailStart, tailEnd = a.tailEnd;
+  const lti::point* points = c.points.data();
+  const std::int32_t* widths = c.widths.data();
+  std::uint8_t* narrow = c.kinds.data();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (points[i] == tailStart || points[i] == tailEnd) {
+      narrow[i] = 0;
+      c.tailEnds.push_back(i);
+    } else {
+      narrow[i] = widths[i] <= threshold ? 1 : 0;
+    }
   }
+}
+
+void searchClassifiedLimb(CTailAnalyzer& a) {
+  const int size = static_cast<int>(a.contourScratch.points.size());
+  takeLimb(a, searchClassified(limbSettings(a, size), a.contourScratch));
+}
+
+std::uint8_t limbKindOf(const CTailAnalyzer& a, const lti::point& p) {
+  if (p == a.tailStart || p == a.tailEnd) return 0;
+  return a.widthGrid->widthAt(p) <= limbSettings(a, 0).widthThreshold ? 1 : 0;
 }
 
 }  // namespace tressel

@@ -158,6 +158,10 @@ Points pruned(const Points& contour, int loopPercent, point tailStart = point(-9
     a.tailStart = tailStart;
     a.tailEnd = tailEnd;
     a.bodyBorder->assignFrom(listOf<lti::borderPoints>(contour));
+    // Most contours get a grid over their box, as in the analysis (with every
+    // point unmeasured); the others none, so that every point is off it.
+    const lti::box b = a.bodyBorder->boundingBox();
+    if (contour.size() % 5 != 0) a.widthGrid->build(b.minX, b.minY, b.maxX, b.maxY);
     a.removeLimbs();
     EXPECT_EQ(a.hasLimb, 0);
     result[k] = pointsOf(*a.bodyBorder);
@@ -298,3 +302,102 @@ TEST(LimbRemoval, NothingWithoutATail) {
 }
 
 }  // namespace
+
+// The fast path cuts limbs on an array of classified points; the plain path
+// searches and cuts the list afresh each time. Contours are combs: wide base
+// points along y = 0 with narrow limbs hanging below, each limb 18 points
+// (down 8, across 2, up 8) whose base segment brings 2 wide points in, so a
+// cut of one limb removes 14 points.
+struct Comb {
+  Points points;
+  std::vector<int> widths;
+  int x = 0;
+  Comb& base(int count) {
+    for (int i = 0; i < count; ++i) add(point(x++, 0), wide);
+    return *this;
+  }
+  Comb& limb(int depth = 8) {
+    for (int y = 1; y <= depth; ++y) add(point(x, y), narrow);
+    for (int dx = 1; dx <= 2; ++dx) add(point(x + dx, depth), narrow);
+    for (int y = depth; y >= 1; --y) add(point(x + 3, y), narrow);
+    x += 4;
+    return *this;
+  }
+  Comb& again(const point& p, int width) {  // a pixel met before, with its width
+    add(p, width);
+    return *this;
+  }
+  Comb rotated(int by) const {
+    Comb c = *this;
+    std::rotate(c.points.begin(), c.points.begin() + by, c.points.end());
+    std::rotate(c.widths.begin(), c.widths.begin() + by, c.widths.end());
+    return c;
+  }
+  void add(const point& p, int width) {
+    points.push_back(p);
+    widths.push_back(width);
+  }
+};
+
+TEST(LimbRemoval, FastPathCutsWhatThePlainPathCuts) {
+  auto comb = [] { return Comb(); };
+  const Comb three = comb().base(20).limb().base(30).limb().base(30).limb().base(20);
+  Comb eleven = comb();
+  for (int i = 0; i < 11; ++i) eleven.base(4).limb();
+  struct Case {
+    const char* name;
+    Comb contour;
+    point tailStart, tailEnd;
+    int removed;  // points the plain path's cuts remove, so that the case is what it says
+  };
+  const point off(-5, -5), off2(-5, -6);
+  const Case cases[] = {
+      {"three limbs", three, off, off2, 3 * 14},
+      {"a limb across the list's end: its end lies before its start", three.rotated(25), off, off2, 3 * 14},
+      {"a limb from the list's first point", three.rotated(20), off, off2, 3 * 14},
+      {"a limb up to the list's last point", three.rotated(38), off, off2, 3 * 14},
+      {"two limbs one wide point apart are bridged into one cut (35 out, 7 in)",
+       comb().base(20).limb().base(1).limb().base(60), off, off2, 28},
+      {"two limbs four apart are two cuts", comb().base(20).limb().base(4).limb().base(60), off, off2, 2 * 14},
+      // Kept apart, the short limbs are cut last, as one across the tail end; bridged they would go second.
+      {"a tail end between two short limbs, behind a cut, keeps them from being bridged (23 out, 7 in)",
+       comb().base(20).limb().base(30).limb(5).base(1).limb(5).base(30).limb().base(20), point(58, 0), off2,
+       2 * 14 + 16},
+      {"a tail end on a segment", three, point(21, 1), off2, 3 * 14},
+      {"tail ends split a limb: two cuts, then its piece of 9 (7 out, 6 in)", three, point(20, 5), point(21, 8),
+       2 * 14 + 1},
+      {"a limb's start met earlier: the cut runs from its first occurrence (27 out, 2 in)",
+       comb().base(10).again(point(20, 1), narrow).base(10).limb().base(60), off, off2, 25},
+      {"at most ten cuts", eleven, off, off2, 10 * 14},
+      {"no limb", comb().base(80), off, off2, 0},
+  };
+  for (const Case& c : cases) {
+    struct Outcome {
+      Points body, segment;
+      int hasLimb, runLength;
+      point start, end;
+    } out[2];
+    const tressel::Path paths[2] = {tressel::Path::plain, tressel::Path::fast};
+    for (int k = 0; k < 2; ++k) {
+      tressel::CTailAnalyzer a(defaults(), paths[k]);
+      prepareBorder(a, c.contour.points, c.contour.widths, 0);
+      a.bodyBorder->assignFrom(*a.border);
+      a.bodyBorder->storedBox = lti::box{1, 2, 3, 4};
+      a.loopLengthMaxPercent = 0;
+      a.hasTail = 1;
+      a.tailStart = c.tailStart;
+      a.tailEnd = c.tailEnd;
+      a.removeLimbs();
+      out[k] = {pointsOf(*a.bodyBorder), pointsOf(*a.limbBorder), a.hasLimb, a.limbRunLength, a.limbStart,
+                a.limbEnd};
+      EXPECT_EQ(a.bodyBorder->storedBox, (lti::box{1, 2, 3, 4})) << c.name;
+    }
+    EXPECT_EQ(static_cast<int>(c.contour.points.size() - out[0].body.size()), c.removed) << c.name << ": plain";
+    EXPECT_EQ(out[1].body, out[0].body) << c.name;
+    EXPECT_EQ(out[1].segment, out[0].segment) << c.name;
+    EXPECT_EQ(out[1].hasLimb, out[0].hasLimb) << c.name;
+    EXPECT_EQ(out[1].runLength, out[0].runLength) << c.name;
+    EXPECT_EQ(out[1].start, out[0].start) << c.name;
+    EXPECT_EQ(out[1].end, out[0].end) << c.name;
+  }
+}

@@ -73,6 +73,9 @@ TEST(FastPath, GivesThePlainPathsResultsAndBorder) {
     ASSERT_EQ(fast.weightedCenter, plain.weightedCenter) << round;
     ASSERT_EQ(fast.nose, plain.nose) << round;
     ASSERT_EQ(fast.hasLimb, plain.hasLimb) << round;
+    ASSERT_EQ(fast.limbRunLength, plain.limbRunLength) << round;
+    ASSERT_EQ(fast.limbStart, plain.limbStart) << round;
+    ASSERT_EQ(fast.limbEnd, plain.limbEnd) << round;
     ASSERT_EQ(fast.bodyBorderLength, plain.bodyBorderLength) << round;
     ASSERT_TRUE(fast.border->equals(*plain.border)) << round;
     tails += fast.hasTail;
