@@ -157,6 +157,18 @@ void sortRow(std::uint64_t* first, std::uint64_t* last) {
 // those written.
 inline rowRun* fillRow(int y, const std::uint64_t* mark, const std::uint64_t* end, int minX, std::uint32_t width,
                        rowRun* const out) {
+  if (end - mark == 2) {
+    // The usual row: a span's start, then its end. The loop below would open
+    // the run at the first mark and close it at the further reach.
+    const unsigned c0 = mark[0] & markMask, c1 = mark[1] & markMask;
+    if ((c0 & (spanStart | spanEnd)) == spanStart && (c1 & (spanStart | spanEnd)) == spanEnd) {
+      const std::uint32_t reach0 = static_cast<std::uint32_t>(mark[0]) >> markBits;
+      const std::uint32_t reach1 = static_cast<std::uint32_t>(mark[1]) >> markBits;
+      *out = rowRun{y, static_cast<int>(minX + static_cast<std::int64_t>(mark[0] >> 32)),
+                    static_cast<int>(minX + std::int64_t{std::max(reach0, reach1)})};
+      return out + 1;
+    }
+  }
   // The run being made is *open, its last pixel the last column marked so far.
   rowRun* open = out;
   bool inside = false;

@@ -160,6 +160,17 @@ Points rowsWithJumps(std::mt19937& random, int at) {
   return walk;
 }
 
+// Down a column and back up it or its neighbour: rows of two marks in one
+// column or side by side, a start and an end either way round.
+Points thinColumn(std::mt19937& random, int at) {
+  Points points;
+  const int length = 1 + static_cast<int>(random() % 20);
+  for (int y = 0; y <= length; ++y) points.emplace_back(at, at + y);
+  for (int y = length; y >= 0; --y) points.emplace_back(at + static_cast<int>(random() % 3) - 1, at + y);
+  if (random() % 2 == 0) std::reverse(points.begin(), points.end());
+  return points;
+}
+
 TEST(RunsWithoutRaster, FillOfAContourIsTheRastersFill) {
   constexpr int top = std::numeric_limits<int>::max() - 70 * 700, bottom = std::numeric_limits<int>::min() + 100;
   struct Family {
@@ -174,6 +185,7 @@ TEST(RunsWithoutRaster, FillOfAContourIsTheRastersFill) {
       {"a row walked back and forth", foldingRow},
       {"bars joined by necks and diagonal corners", neckedBars},
       {"rows walked in steps and jumps", rowsWithJumps},
+      {"a column walked down and back up", thinColumn},
   };
   std::mt19937 random(77);
   lti::fillScratch scratch;  // one for every call, as a caller that fills often keeps it
