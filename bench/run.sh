@@ -184,7 +184,11 @@ main() {
   python3 "$root/bench/report.py" "$out" "$root/bench/RESULTS.md"
   say "wrote bench/RESULTS.md"
 
-  # Whole recordings: tracking beside decoding (bench/TRACKING.md).
+  # Whole recordings: tracking beside decoding (bench/TRACKING.md), with the
+  # tool, the encoder and the decode-only pass built from this checkout, so
+  # that a tool left over from an earlier build is never the one timed.
+  say "building the tracking tools"
+  cmake --build "$build" -j "$jobs" --target tressel tressel-encode decode_only >"$build/track-build.log"
   bash "$root/bench/track.sh"
 }
 
