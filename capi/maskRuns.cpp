@@ -190,29 +190,37 @@ void keepLargestComponent(std::vector<Run>& runs, ComponentWorkspace& workspace)
 
   const Run* run = runs.data();
   std::size_t rowBegin = 0;                      // the current row's first run
-  std::size_t aboveBegin = 0, aboveEnd = 0;      // the runs of the row just above, if any
+  std::size_t aboveEnd = 0;                      // the end of the runs of the row just above, if any
   std::size_t above = 0;
   std::size_t components = 0;                    // roots so far
+  std::int32_t row = run[0].row;
   for (std::size_t i = 0; i < n; ++i) {
-    if (i > 0 && run[i].row != run[i - 1].row) {
-      const bool adjacent = run[i - 1].row == run[i].row - 1;
-      aboveBegin = adjacent ? rowBegin : i;
+    const Run r = run[i];
+    if (r.row != row) {
+      const bool adjacent = r.row == row + 1;
+      above = adjacent ? rowBegin : i;
       aboveEnd = i;
       rowBegin = i;
-      above = aboveBegin;
+      row = r.row;
     }
     // Both rows' runs are sorted and disjoint, so the runs above that touch
     // this one form a contiguous range, and the range only moves right: past
     // those that end too far left, every run that starts near enough touches.
-    while (above < aboveEnd && run[above].last + 1 < run[i].first) ++above;
-    const auto self = static_cast<std::int32_t>(i);
-    std::int32_t root = self;
-    for (std::size_t k = above; k < aboveEnd && run[k].first <= run[i].last + 1; ++k) {
-      std::int32_t other = parent[k];  // most often a root already
+    while (above < aboveEnd && run[above].last + 1 < r.first) ++above;
+    const std::int64_t length = r.last - r.first + 1;
+    std::size_t k = above;
+    if (k == aboveEnd || run[k].first > r.last + 1) {  // touches nothing above: a new component
+      parent[i] = static_cast<std::int32_t>(i);
+      pixels[i] = length;
+      ++components;
+      continue;
+    }
+    std::int32_t root = parent[k];  // most often a root already
+    if (parent[root] != root) root = find(root);
+    for (++k; k < aboveEnd && run[k].first <= r.last + 1; ++k) {
+      std::int32_t other = parent[k];
       if (parent[other] != other) other = find(other);
-      if (root == self) {
-        root = other;
-      } else if (other != root) {
+      if (other != root) {
         const std::int32_t low = std::min(root, other), high = std::max(root, other);
         parent[high] = low;
         pixels[low] += pixels[high];
@@ -221,13 +229,7 @@ void keepLargestComponent(std::vector<Run>& runs, ComponentWorkspace& workspace)
       }
     }
     parent[i] = root;
-    const std::int64_t length = run[i].last - run[i].first + 1;
-    if (root == self) {
-      pixels[i] = length;
-      ++components;
-    } else {
-      pixels[root] += length;
-    }
+    pixels[root] += length;
   }
 
   if (components == 1) return;  // the usual mask: one animal, nothing to drop
