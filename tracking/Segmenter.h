@@ -119,6 +119,8 @@ class Segmenter {
   std::vector<int> sampleColumn_;
   std::vector<std::uint8_t> sampleBackground_;
   std::int64_t sampleBackgroundSum_ = 0;
+  mutable std::vector<std::int32_t> sampleFrame_;  // the frame's values at the samples, for the second round
+  bool avx2Samples_ = false;
   std::vector<Run> coarse_;            // runs of the coarse rows
   std::vector<std::size_t> coarseRowStart_;  // where each coarse row's runs begin in coarse_
   std::vector<Run> coarseComponent_;   // their largest component, a row per coarse row

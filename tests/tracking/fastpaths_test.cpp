@@ -242,11 +242,17 @@ TEST(Segmenter, BrightnessGainIsThePlainRatioOfTheSamples) {
     bool arena;   // an arena leaving out the left third and some rows
     double light; // the frame's lighting against the background's
     int blackBelow;  // frame rows from here on are black (no sample of the second round)
+    // Frame values the threshold above the background in two samples of
+    // three, twice it below in the third: the first round's gain is exactly
+    // 1, so two thirds sit on the bound, which counts as within.
+    bool onTheBound = false;
   };
   const Case cases[] = {{320, 240, Rect{}, false, 1.0, 240},        {320, 240, Rect{}, true, 1.3, 240},
                         {333, 101, Rect{7, 5, 300, 90}, true, 0.7, 101}, {320, 240, Rect{30, 20, 200, 150}, false, 1.1, 60},
                         {320, 240, Rect{}, true, 0.0, 240},        {20, 20, Rect{}, false, 1.2, 20},  // no sample
-                        {320, 240, Rect{}, true, 1.0, 240}};
+                        {320, 240, Rect{}, true, 1.0, 240},
+                        {360, 240, Rect{}, false, 1.0, 240, true},   // 15 x 10 samples
+                        {360, 216, Rect{}, false, 1.0, 216, true}};  // 15 x 9
   std::mt19937 random(3);
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " light " << c.light);
@@ -263,6 +269,7 @@ TEST(Segmenter, BrightnessGainIsThePlainRatioOfTheSamples) {
         int v = static_cast<int>(std::lround(b * c.light)) + static_cast<int>(random() % 9) - 4;
         if (random() % 5 == 0) v -= 60;  // the animal and other movers
         if (y >= c.blackBelow) v = 0;
+        if (c.onTheBound) v = b + ((x / 24) % 3 == 2 ? -30 : 15);
         frame.push_back(static_cast<std::uint8_t>(std::clamp(v, 0, 255)));
         if (c.arena && (x < c.width / 3 || y % 50 == 12)) settings.arenaMask[frame.size() - 1] = 0;
       }
@@ -271,6 +278,9 @@ TEST(Segmenter, BrightnessGainIsThePlainRatioOfTheSamples) {
     settings.threshold = 15;
     const Segmenter segmenter(settings, background);
     const video::Frame f = video::frameFromPixels(frame, c.width, c.height, 0, 0);
+    if (c.onTheBound) {
+      EXPECT_NE(segmenter.brightnessGain(f), 1.0);
+    }
     EXPECT_EQ(segmenter.brightnessGain(f),
               plainGain(frame, background, segmenter.region(), settings.arenaMask, settings.threshold));
   }
