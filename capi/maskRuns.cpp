@@ -121,10 +121,13 @@ __attribute__((target("avx2"))) void appendMaskRunsAvx2(const MaskView& mask, st
   for (int y = 0; y < mask.height; ++y) {
     int from = 0;
     if (contiguous) {
-      std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(mask.width);
+      const std::size_t rowStart = static_cast<std::size_t>(y) * static_cast<std::size_t>(mask.width);
+      std::size_t at = rowStart;
       while (at + 128 <= total && !anyNonZero128(mask.pixels + at)) at += 128;
-      y = static_cast<int>(at / static_cast<std::size_t>(mask.width));  // no region before `at`
-      if (y >= mask.height) break;
+      if (at - rowStart >= static_cast<std::size_t>(mask.width)) {  // no region before `at`
+        y = static_cast<int>(at / static_cast<std::size_t>(mask.width));
+        if (y >= mask.height) break;
+      }
       from = static_cast<int>(at - static_cast<std::size_t>(y) * static_cast<std::size_t>(mask.width));
     }
     appendRowRunsAvx2(mask.pixels + y * mask.stride, mask.width, y, from, runs);
