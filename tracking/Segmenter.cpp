@@ -92,7 +92,7 @@ const char* polarityName(Polarity polarity) { return polarity == Polarity::dark 
 Segmenter::Segmenter(SegmentationSettings settings, const Background& background)
     : settings_(std::move(settings)), background_(background) {
   roi_ = clipped(settings_.roi, background.width, background.height);
-  compare_ = spanCompare(settings_.polarity == Polarity::dark, !settings_.arenaMask.empty(), widestVectors());
+  compare_ = piecesCompare(settings_.polarity == Polarity::dark, !settings_.arenaMask.empty(), widestVectors());
   if (!settings_.arenaMask.empty() &&
       settings_.arenaMask.size() != static_cast<std::size_t>(background.width) * background.height) {
     throw std::invalid_argument("the arena mask's size differs from the frames'");
@@ -104,7 +104,7 @@ Segmenter::Segmenter(SegmentationSettings settings, const Background& background
     for (std::size_t i = 0; i < segmentBackground_.size(); ++i) {
       if (settings_.arenaMask[i] == 0) segmentBackground_[i] = 0;
     }
-    segmentCompare_ = spanCompare(true, false, widestVectors());
+    segmentCompare_ = piecesCompare(true, false, widestVectors());
   }
 
   // Every 24th pixel of every 24th row, inside the arena: a few hundred to a
@@ -165,29 +165,36 @@ void Segmenter::thresholdRuns(const video::Frame& frame, double gain, int thresh
 }
 
 void Segmenter::compareRows(const video::Frame& frame, double gain, int threshold, const Rect& area, int rowStep,
-                            bool fast, std::vector<Run>& runs) const {
-  const int gain256 = gain256Of(gain);
-  const std::size_t width = static_cast<std::size_t>(background_.width);
+                            bool fast, std::vector<Run>& runs) {
   const bool folded = fast && !segmentBackground_.empty();
-  const SpanCompare compare = fast ? segmentCompare_ : compare_;
+  const PiecesCompare compare = fast ? segmentCompare_ : compare_;
   const std::uint8_t* background = folded ? segmentBackground_.data() : background_.pixels.data();
   const std::uint8_t* arena = folded || settings_.arenaMask.empty() ? nullptr : settings_.arenaMask.data();
+  pieces_.clear();
   for (int y = area.y + (rowStep - 1) / 2; y < area.y + area.height; y += rowStep) {
-    compare(frame.row(y), background + y * width, arena == nullptr ? nullptr : arena + y * width, gain256, threshold, y,
-            area.x, area.x + area.width, runs);
+    pieces_.push_back(RowPiece{y, area.x, area.x + area.width});
   }
+  const ComparePlanes planes{frame.pixels, frame.stride, background, arena, background_.width};
+  compare(planes, gain256Of(gain), threshold, pieces_.data(), pieces_.size(), runs);
 }
 
+// The pieces to compare are gathered and compared together, up to where
+// runs known already come next.
 void Segmenter::compareGrown(const video::Frame& frame, double gain, const Rect& area, const Rect& done,
-                             const std::vector<Run>& doneRuns, std::vector<Run>& runs) const {
+                             const std::vector<Run>& doneRuns, std::vector<Run>& runs) {
   const int gain256 = gain256Of(gain);
-  const std::size_t width = static_cast<std::size_t>(background_.width);
   const int x0 = area.x, x1 = area.x + area.width;
   const int step = settings_.coarseStep, firstCoarse = roi_.y + (step - 1) / 2;
   const bool folded = !segmentBackground_.empty();
-  const SpanCompare compare = segmentCompare_;
   const std::uint8_t* background = folded ? segmentBackground_.data() : background_.pixels.data();
   const std::uint8_t* arena = folded || settings_.arenaMask.empty() ? nullptr : settings_.arenaMask.data();
+  const ComparePlanes planes{frame.pixels, frame.stride, background, arena, background_.width};
+  pieces_.clear();
+  auto compareGathered = [&] {
+    if (pieces_.empty()) return;
+    segmentCompare_(planes, gain256, settings_.threshold, pieces_.data(), pieces_.size(), runs);
+    pieces_.clear();
+  };
   std::size_t old = 0;  // the first of doneRuns not yet passed
   // The first coarse row in the area, and its number.
   std::size_t k = area.y <= firstCoarse ? 0 : static_cast<std::size_t>((area.y - firstCoarse + step - 1) / step);
@@ -195,6 +202,7 @@ void Segmenter::compareGrown(const video::Frame& frame, double gain, const Rect&
   for (int y = area.y; y < area.y + area.height; ++y) {
     if (y == coarseRow) {
       // A coarse row, compared across the whole region already.
+      compareGathered();
       for (std::size_t i = coarseRowStart_[k]; i < coarseRowStart_[k + 1]; ++i) {
         const int first = std::max(coarse_[i].first, x0), last = std::min(coarse_[i].last, x1 - 1);
         if (first <= last) runs.push_back(Run{y, first, last});
@@ -203,16 +211,14 @@ void Segmenter::compareGrown(const video::Frame& frame, double gain, const Rect&
       coarseRow += step;
       continue;
     }
-    const std::uint8_t* f = frame.row(y);
-    const std::uint8_t* b = background + y * width;
-    const std::uint8_t* a = arena == nullptr ? nullptr : arena + y * width;
     if (y < done.y || y >= done.y + done.height) {
-      compare(f, b, a, gain256, settings_.threshold, y, x0, x1, runs);
+      pieces_.push_back(RowPiece{y, x0, x1});
       continue;
     }
     // A row compared before between done's columns: only the parts either
     // side are new.
-    if (x0 < done.x) compare(f, b, a, gain256, settings_.threshold, y, x0, done.x, runs);
+    if (x0 < done.x) pieces_.push_back(RowPiece{y, x0, done.x});
+    compareGathered();
     while (old < doneRuns.size() && doneRuns[old].row < y) ++old;
     for (; old < doneRuns.size() && doneRuns[old].row == y; ++old) {
       const Run& r = doneRuns[old];
@@ -222,8 +228,9 @@ void Segmenter::compareGrown(const video::Frame& frame, double gain, const Rect&
         runs.push_back(r);
       }
     }
-    if (done.x + done.width < x1) compare(f, b, a, gain256, settings_.threshold, y, done.x + done.width, x1, runs);
+    if (done.x + done.width < x1) pieces_.push_back(RowPiece{y, done.x + done.width, x1});
   }
+  compareGathered();
 }
 
 void Segmenter::segment(const video::Frame& frame, Segmentation& out) {

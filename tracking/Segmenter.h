@@ -95,23 +95,23 @@ class Segmenter {
   // `fast`: with the background the segmentation compares against (see
   // segmentBackground_), for the settings' threshold only.
   void compareRows(const video::Frame& frame, double gain, int threshold, const Rect& area, int rowStep, bool fast,
-                   std::vector<Run>& runs) const;
+                   std::vector<Run>& runs);
   // The runs of `area`, which holds `done`, whose runs are known already;
   // the coarse rows' runs come from coarse_.
   void compareGrown(const video::Frame& frame, double gain, const Rect& area, const Rect& done,
-                    const std::vector<Run>& doneRuns, std::vector<Run>& runs) const;
+                    const std::vector<Run>& doneRuns, std::vector<Run>& runs);
   void open(std::vector<Run>& runs);
 
   SegmentationSettings settings_;
   const Background& background_;
   Rect roi_;
   std::vector<std::uint8_t> scratch_;  // the opening's raster
-  SpanCompare compare_;
+  PiecesCompare compare_;
   // For a dark animal in an arena mask, the background with black outside
   // the arena, where nothing can be darker than it: the segmentation then
   // compares without reading the mask, and finds the same pixels.
   std::vector<std::uint8_t> segmentBackground_;
-  SpanCompare segmentCompare_;
+  PiecesCompare segmentCompare_;
   // The brightness samples, found once: row by row, each row's columns and
   // background values; sampleRowEnd_[k] ends row sampleRow_[k]'s.
   std::vector<int> sampleRow_;
@@ -125,6 +125,7 @@ class Segmenter {
   std::vector<std::size_t> coarseRowStart_;  // where each coarse row's runs begin in coarse_
   std::vector<Run> coarseComponent_;   // their largest component, a row per coarse row
   std::vector<Run> fine_, grown_;      // every run of the area read around it
+  std::vector<RowPiece> pieces_;       // row pieces gathered to be compared in one call
   ComponentWorkspace components_;
 };
 

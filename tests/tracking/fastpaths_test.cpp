@@ -1,5 +1,6 @@
 // The segmenter's and the body analysis's shortcuts give what the plain
-// ways give: every comparison kernel the pixel-by-pixel runs, the grown
+// ways give: every comparison kernel, a row at a time or many pieces in one
+// call, the pixel-by-pixel runs, the grown
 // search the whole region's largest component, the per-run sums the
 // pixel-by-pixel body ends, the background's median bit by bit the sorted
 // middle, its scaling of the samples their tables.
@@ -53,15 +54,28 @@ TEST(RowCompare, EveryKernelGivesThePixelByPixelRuns) {
     }
     for (const bool dark : {true, false}) {
       for (const bool masked : {false, true}) {
-        std::vector<tressel::Run> expected{{5, -3, c.x0 - 1}};  // a run to join to
-        for (int x = c.x0; x < c.x1; ++x) {
+        auto animal = [&](int x) {
           const int s = std::min(255, (background[x] * c.gain256) >> 8);
           const int d = dark ? s - frame[x] : frame[x] - s;
-          if (!(d > c.threshold && (!masked || arena[x] != 0))) continue;
+          return d > c.threshold && (!masked || arena[x] != 0);
+        };
+        std::vector<tressel::Run> expected{{5, -3, c.x0 - 1}};  // a run to join to
+        for (int x = c.x0; x < c.x1; ++x) {
+          if (!animal(x)) continue;
           if (expected.back().last == x - 1) {
             expected.back().last = x;
           } else {
             expected.push_back(tressel::Run{5, x, x});
+          }
+        }
+        // The same span again on the next row: its first run joins nothing.
+        std::vector<tressel::Run> twoRows = expected;
+        for (int x = c.x0; x < c.x1; ++x) {
+          if (!animal(x)) continue;
+          if (twoRows.back().row == 6 && twoRows.back().last == x - 1) {
+            twoRows.back().last = x;
+          } else {
+            twoRows.push_back(tressel::Run{6, x, x});
           }
         }
         for (const VectorWidth w : widths) {
@@ -71,6 +85,15 @@ TEST(RowCompare, EveryKernelGivesThePixelByPixelRuns) {
           spanCompare(dark, masked, w)(frame.data(), background.data(), masked ? arena.data() : nullptr, c.gain256,
                                        c.threshold, 5, c.x0, c.x1, runs);
           EXPECT_TRUE(sameRuns(runs, expected));
+
+          // In one call: the span in two pieces, whose runs join where they
+          // meet, then on the next row (the same pixels: a zero stride).
+          const int middle = c.x0 + (c.x1 - c.x0) / 3;
+          const RowPiece pieces[] = {{5, c.x0, middle}, {5, middle, c.x1}, {6, c.x0, c.x1}};
+          const ComparePlanes planes{frame.data(), 0, background.data(), masked ? arena.data() : nullptr, 0};
+          runs = {{5, -3, c.x0 - 1}};
+          piecesCompare(dark, masked, w)(planes, c.gain256, c.threshold, pieces, 3, runs);
+          EXPECT_TRUE(sameRuns(runs, twoRows)) << "in pieces";
         }
       }
     }
