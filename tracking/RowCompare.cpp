@@ -135,31 +135,35 @@ void piecesSse2(const ComparePlanes& planes, int gain256, int threshold, const R
 // As the SSE2 kernel, 32 bytes at a time. The unpacks and the pack work
 // within each 16-byte lane, so the pack puts every byte back in its place.
 template <bool dark, bool masked, bool unit>
+__attribute__((target("avx2"), always_inline)) inline std::uint32_t halfAvx2(const std::uint8_t* frame,
+                                                                              const std::uint8_t* background,
+                                                                              const std::uint8_t* arena, __m256i gain,
+                                                                              __m256i limit, int j) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(frame + j));
+  __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(background + j));
+  if (!unit) {
+    const __m256i low = _mm256_mulhi_epu16(_mm256_unpacklo_epi8(zero, s), gain);
+    const __m256i high = _mm256_mulhi_epu16(_mm256_unpackhi_epi8(zero, s), gain);
+    s = _mm256_packus_epi16(low, high);
+  }
+  const __m256i d = dark ? _mm256_subs_epu8(s, f) : _mm256_subs_epu8(f, s);
+  __m256i within = _mm256_cmpeq_epi8(_mm256_subs_epu8(d, limit), zero);
+  if (masked) {
+    const __m256i outside = _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(arena + j)), zero);
+    within = _mm256_or_si256(within, outside);
+  }
+  return ~static_cast<std::uint32_t>(_mm256_movemask_epi8(within));
+}
+
+template <bool dark, bool masked, bool unit>
 __attribute__((target("avx2"), always_inline)) inline std::uint64_t wordAvx2(const std::uint8_t* frame,
                                                                               const std::uint8_t* background,
                                                                               const std::uint8_t* arena, __m256i gain,
                                                                               __m256i limit, int x) {
-  const __m256i zero = _mm256_setzero_si256();
-  std::uint64_t word = 0;
-  for (int part = 0; part < 2; ++part) {
-    const int j = x + 32 * part;
-    const __m256i f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(frame + j));
-    __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(background + j));
-    if (!unit) {
-      const __m256i low = _mm256_mulhi_epu16(_mm256_unpacklo_epi8(zero, s), gain);
-      const __m256i high = _mm256_mulhi_epu16(_mm256_unpackhi_epi8(zero, s), gain);
-      s = _mm256_packus_epi16(low, high);
-    }
-    const __m256i d = dark ? _mm256_subs_epu8(s, f) : _mm256_subs_epu8(f, s);
-    __m256i within = _mm256_cmpeq_epi8(_mm256_subs_epu8(d, limit), zero);
-    if (masked) {
-      const __m256i outside = _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(arena + j)), zero);
-      within = _mm256_or_si256(within, outside);
-    }
-    const std::uint32_t m = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(within));
-    word |= static_cast<std::uint64_t>(m) << (32 * part);
-  }
-  return word;
+  const std::uint32_t low = halfAvx2<dark, masked, unit>(frame, background, arena, gain, limit, x);
+  const std::uint32_t high = halfAvx2<dark, masked, unit>(frame, background, arena, gain, limit, x + 32);
+  return (std::uint64_t{high} << 32) | low;
 }
 
 template <bool dark, bool masked, bool unit>
@@ -174,10 +178,15 @@ __attribute__((target("avx2"), always_inline)) inline void rowAvx2(const std::ui
     const std::uint64_t word = wordAvx2<dark, masked, unit>(frame, background, arena, gain, limit, x);
     if (word != 0 || open >= 0) appendBitRuns(word, x, y, open, runs);
   }
-  if (x < x1) {
-    const std::uint64_t word =
-        x1 >= 64 ? wordAvx2<dark, masked, unit>(frame, background, arena, gain, limit, x1 - 64) >> (x - (x1 - 64))
-                 : partialWord<dark, masked>(frame, background, arena, gain256, threshold, x, x1);
+  if (x < x1) {  // the last, partial word: the 32 or 64 columns that end at x1, where they exist
+    std::uint64_t word;
+    if (x1 - x <= 32 && x1 >= 32) {
+      word = halfAvx2<dark, masked, unit>(frame, background, arena, gain, limit, x1 - 32) >> (x - (x1 - 32));
+    } else if (x1 >= 64) {
+      word = wordAvx2<dark, masked, unit>(frame, background, arena, gain, limit, x1 - 64) >> (x - (x1 - 64));
+    } else {
+      word = partialWord<dark, masked>(frame, background, arena, gain256, threshold, x, x1);
+    }
     appendBitRuns(word, x, y, open, runs);
   }
   finishSpan(y, open, x1, before, runs);

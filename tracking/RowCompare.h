@@ -27,8 +27,8 @@ VectorWidth widestVectors();
 // Appends to `runs` the runs of row y between columns x0 and x1 (exclusive);
 // the first joins the last run already there when that one is on the same
 // row and ends at x0 - 1. The rows are indexed by column; arena is ignored
-// unless masked. Columns x1 - 64 .. x1 must exist when x1 >= 64 (the last,
-// partial word is read as the 64 columns that end at x1).
+// unless masked. Columns x1 - 64 .. x1 - 1 must exist when x1 >= 64 (the
+// last, partial word is read as the 32 or 64 columns that end at x1).
 using SpanCompare = void (*)(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena,
                              int gain256, int threshold, int y, int x0, int x1, std::vector<Run>& runs);
 

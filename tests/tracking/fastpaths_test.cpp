@@ -39,7 +39,10 @@ TEST(RowCompare, EveryKernelGivesThePixelByPixelRuns) {
   };
   const Case cases[] = {{40, 0, 40, 256, 10},     {40, 7, 31, 300, 10},    {64, 0, 64, 256, 0},
                         {100, 3, 99, 200, 20},    {100, 60, 63, 256, 5},   {333, 0, 333, 65535, 30},
-                        {333, 70, 330, 1, 0},     {2500, 1, 2499, 270, 12}, {2500, 2048, 2113, 256, 12}};
+                        {333, 70, 330, 1, 0},     {2500, 1, 2499, 270, 12}, {2500, 2048, 2113, 256, 12},
+                        // last words of 32 columns or fewer, and of more
+                        {200, 5, 110, 256, 8},    {200, 5, 110, 300, 8},   {200, 0, 50, 300, 15},
+                        {200, 100, 132, 280, 9},  {200, 100, 133, 280, 9}};
   std::mt19937 random(11);
   for (const Case& c : cases) {
     // Rows with runs of every length, values near the threshold and at the
