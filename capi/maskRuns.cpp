@@ -173,16 +173,14 @@ void keepLargestComponent(std::vector<Run>& runs) {
 // One sweep in scan order labels the runs (union-find over run indices): a
 // run joins the components of the runs just above that touch it, directly or
 // diagonally. A root is always the smallest index of its set, the run that
-// holds the component's first pixel in scan order, and holds the component's
-// pixel count, kept up to date as runs join and components merge.
+// holds the component's first pixel in scan order. Only when there is more
+// than one component are their pixels counted, at the roots.
 void keepLargestComponent(std::vector<Run>& runs, ComponentWorkspace& workspace) {
   if (runs.empty()) return;
   if (runs.size() > maxRuns) throw lti::allocException();
   const std::size_t n = runs.size();
   workspace.parent.resize(n);
-  workspace.pixels.resize(n);
   std::int32_t* parent = workspace.parent.data();
-  std::int64_t* pixels = workspace.pixels.data();  // meaningful at roots only
   auto find = [parent](std::int32_t i) {
     while (parent[i] != i) {
       parent[i] = parent[parent[i]];  // path halving
@@ -210,11 +208,9 @@ void keepLargestComponent(std::vector<Run>& runs, ComponentWorkspace& workspace)
     // this one form a contiguous range, and the range only moves right: past
     // those that end too far left, every run that starts near enough touches.
     while (above < aboveEnd && run[above].last + 1 < r.first) ++above;
-    const std::int64_t length = r.last - r.first + 1;
     std::size_t k = above;
     if (k == aboveEnd || run[k].first > r.last + 1) {  // touches nothing above: a new component
       parent[i] = static_cast<std::int32_t>(i);
-      pixels[i] = length;
       ++components;
       continue;
     }
@@ -226,27 +222,36 @@ void keepLargestComponent(std::vector<Run>& runs, ComponentWorkspace& workspace)
       if (other != root) {
         const std::int32_t low = std::min(root, other), high = std::max(root, other);
         parent[high] = low;
-        pixels[low] += pixels[high];
         root = low;
         --components;
       }
     }
     parent[i] = root;
-    pixels[root] += length;
   }
 
   if (components == 1) return;  // the usual mask: one animal, nothing to drop
 
+  // The components' sizes, summed at their roots. A parent never comes after
+  // its child, so in index order each run's parent already points at its
+  // root.
+  workspace.pixels.resize(n);
+  std::int64_t* pixels = workspace.pixels.data();  // meaningful at roots only
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::int32_t root = parent[i] = parent[parent[i]];
+    const std::int64_t length = run[i].last - run[i].first + 1;
+    if (root == static_cast<std::int32_t>(i)) {
+      pixels[i] = length;
+    } else {
+      pixels[root] += length;
+    }
+  }
   // The first root met with the largest size wins.
   std::int32_t best = 0;
   for (std::size_t i = 1; i < n; ++i) {
     if (parent[i] == static_cast<std::int32_t>(i) && pixels[i] > pixels[best]) best = static_cast<std::int32_t>(i);
   }
-  // A parent never comes after its child, so in index order each run's parent
-  // already points at its root.
   std::size_t kept = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    parent[i] = parent[parent[i]];
     if (parent[i] == best) runs[kept++] = runs[i];
   }
   runs.resize(kept);
