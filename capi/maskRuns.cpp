@@ -88,18 +88,18 @@ inline std::uint64_t edgesOf(std::uint64_t region, int open) {
   return region ^ ((region << 1) | (open >= 0 ? 1u : 0u));
 }
 
-// Columns before `from` are known to be background; the row is at least 64
-// wide.
-__attribute__((target("avx2"))) void appendRowRunsAvx2(const std::uint8_t* row, int width, int y, int from,
-                                                       std::vector<Run>& runs) {
+// Appends the runs of the row's columns from `from`, before which the row
+// is background, up to the first empty stretch of 128 columns outside any
+// run, or to the row's end: returns where it stopped, the column after the
+// empty stretch or the width. The row is at least 64 wide.
+__attribute__((target("avx2"))) int appendRowRunsAvx2(const std::uint8_t* row, int width, int y, int from,
+                                                      std::vector<Run>& runs) {
   int open = -1;  // where the run going on began, or -1
   int x = from;
   while (x + 64 <= width) {
     if (open < 0 ? !anyNonZero64(row + x) : allNonZero64(row + x)) {
       x += 64;
-      if (open < 0) {
-        while (x + 128 <= width && !anyNonZero128(row + x)) x += 128;
-      }
+      if (open < 0 && x + 128 <= width && !anyNonZero128(row + x)) return x + 128;
       continue;
     }
     appendEdges(edgesOf(nonZeroBits(row + x), open), x, y, open, runs);
@@ -111,27 +111,36 @@ __attribute__((target("avx2"))) void appendRowRunsAvx2(const std::uint8_t* row, 
     appendEdges(edgesOf(nonZeroBits(row + width - 64) >> shift, open) & inRow, x, y, open, runs);
   }
   if (open >= 0) runs.push_back(Run{y, open, width - 1});
+  return width;
 }
 
 // All the mask's runs. Where the rows follow one another in memory, empty
-// rows are skipped 128 bytes at a time across row ends.
+// space is skipped 128 bytes at a time across row ends, from where a row's
+// last run ends to where the next one begins.
 __attribute__((target("avx2"))) void appendMaskRunsAvx2(const MaskView& mask, std::vector<Run>& runs) {
-  const bool contiguous = mask.stride == mask.width;
-  const std::size_t total = static_cast<std::size_t>(mask.width) * static_cast<std::size_t>(mask.height);
-  for (int y = 0; y < mask.height; ++y) {
-    int from = 0;
-    if (contiguous) {
-      const std::size_t rowStart = static_cast<std::size_t>(y) * static_cast<std::size_t>(mask.width);
-      std::size_t at = rowStart;
-      while (at + 128 <= total && !anyNonZero128(mask.pixels + at)) at += 128;
-      if (at - rowStart >= static_cast<std::size_t>(mask.width)) {  // no region before `at`
-        y = static_cast<int>(at / static_cast<std::size_t>(mask.width));
-        if (y >= mask.height) break;
-      }
-      from = static_cast<int>(at - static_cast<std::size_t>(y) * static_cast<std::size_t>(mask.width));
+  const std::size_t width = static_cast<std::size_t>(mask.width);
+  if (mask.stride != mask.width) {
+    for (int y = 0; y < mask.height; ++y) {
+      const std::uint8_t* row = mask.pixels + y * mask.stride;
+      for (int x = 0; x < mask.width;) x = appendRowRunsAvx2(row, mask.width, y, x, runs);
+      if (runs.size() > maxRuns) throw lti::allocException();
     }
-    appendRowRunsAvx2(mask.pixels + y * mask.stride, mask.width, y, from, runs);
+    return;
+  }
+  const std::size_t total = width * static_cast<std::size_t>(mask.height);
+  std::size_t at = 0;  // the region before `at` has its runs
+  std::size_t y = 0, rowStart = 0;
+  for (;;) {
+    while (at + 128 <= total && !anyNonZero128(mask.pixels + at)) at += 128;
+    if (at >= total) break;
+    if (at - rowStart >= width) {
+      y = at / width;
+      rowStart = y * width;
+    }
+    const int stop = appendRowRunsAvx2(mask.pixels + rowStart, mask.width, static_cast<int>(y),
+                                       static_cast<int>(at - rowStart), runs);
     if (runs.size() > maxRuns) throw lti::allocException();
+    at = rowStart + static_cast<std::size_t>(stop);
   }
 }
 
