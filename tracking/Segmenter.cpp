@@ -147,7 +147,9 @@ double Segmenter::brightnessGain(const video::Frame& frame) const {
   std::int64_t sums[2] = {0, 0};  // frame, background
   i = 0;
 #if defined(TRESSEL_AVX2_SAMPLES)
-  if (avx2Samples_) i = sumsNearAvx2(value, sampleBackground_.data(), sampleFrame_.size(), gain, settings_.threshold, sums);
+  if (avx2Samples_) {
+    i = sumsNearAvx2(value, sampleBackground_.data(), sampleFrame_.size(), gain, settings_.threshold, sums);
+  }
 #endif
   for (; i < sampleFrame_.size(); ++i) {
     const int v = value[i], b = sampleBackground_[i];

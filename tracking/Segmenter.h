@@ -85,7 +85,8 @@ class Segmenter {
   void thresholdRuns(const video::Frame& frame, double gain, int threshold, std::vector<Run>& runs);
 
   // The frame's brightness relative to the background's, on a sparse grid of
-  // pixels that differ from the background by less than the threshold.
+  // pixels that differ from the background by less than the threshold. It
+  // uses the segmenter's buffers: like every call, one thread at a time.
   double brightnessGain(const video::Frame& frame) const;
 
   const SegmentationSettings& settings() const { return settings_; }
