@@ -73,9 +73,9 @@ __attribute__((target("avx2"))) std::size_t sumsNearAvx2(const std::int32_t* fra
     std::memcpy(&four, background + i, sizeof four);
     const __m128i b = _mm_cvtepu8_epi32(_mm_cvtsi32_si128(four));
     const __m256d d = _mm256_sub_pd(_mm256_cvtepi32_pd(v), _mm256_mul_pd(g, _mm256_cvtepi32_pd(b)));
-    const __m256i near = _mm256_castpd_si256(_mm256_cmp_pd(_mm256_andnot_pd(sign, d), limit, _CMP_LE_OQ));
-    sumFrame = _mm256_add_epi64(sumFrame, _mm256_and_si256(near, _mm256_cvtepi32_epi64(v)));
-    sumBackground = _mm256_add_epi64(sumBackground, _mm256_and_si256(near, _mm256_cvtepi32_epi64(b)));
+    const __m256i within = _mm256_castpd_si256(_mm256_cmp_pd(_mm256_andnot_pd(sign, d), limit, _CMP_LE_OQ));
+    sumFrame = _mm256_add_epi64(sumFrame, _mm256_and_si256(within, _mm256_cvtepi32_epi64(v)));
+    sumBackground = _mm256_add_epi64(sumBackground, _mm256_and_si256(within, _mm256_cvtepi32_epi64(b)));
   }
   alignas(32) std::int64_t lanes[2][4];
   _mm256_store_si256(reinterpret_cast<__m256i*>(lanes[0]), sumFrame);
