@@ -88,18 +88,18 @@ inline std::uint64_t edgesOf(std::uint64_t region, int open) {
   return region ^ ((region << 1) | (open >= 0 ? 1u : 0u));
 }
 
-// Columns before `from` are known to be background; the row is at least 64
-// wide.
-__attribute__((target("avx2"))) void appendRowRunsAvx2(const std::uint8_t* row, int width, int y, int from,
-                                                       std::vector<Run>& runs) {
+// Appends the runs of the row's columns from `from`, before which the row
+// is background, up to the first empty stretch of 128 columns outside any
+// run, or to the row's end: returns where it stopped, the column after the
+// empty stretch or the width. The row is at least 64 wide.
+__attribute__((target("avx2"))) int appendRowRunsAvx2(const std::uint8_t* row, int width, int y, int from,
+                                                      std::vector<Run>& runs) {
   int open = -1;  // where the run going on began, or -1
   int x = from;
   while (x + 64 <= width) {
     if (open < 0 ? !anyNonZero64(row + x) : allNonZero64(row + x)) {
       x += 64;
-      if (open < 0) {
-        while (x + 128 <= width && !anyNonZero128(row + x)) x += 128;
-      }
+      if (open < 0 && x + 128 <= width && !anyNonZero128(row + x)) return x + 128;
       continue;
     }
     appendEdges(edgesOf(nonZeroBits(row + x), open), x, y, open, runs);
@@ -111,24 +111,36 @@ __attribute__((target("avx2"))) void appendRowRunsAvx2(const std::uint8_t* row, 
     appendEdges(edgesOf(nonZeroBits(row + width - 64) >> shift, open) & inRow, x, y, open, runs);
   }
   if (open >= 0) runs.push_back(Run{y, open, width - 1});
+  return width;
 }
 
 // All the mask's runs. Where the rows follow one another in memory, empty
-// rows are skipped 128 bytes at a time across row ends.
+// space is skipped 128 bytes at a time across row ends, from where a row's
+// last run ends to where the next one begins.
 __attribute__((target("avx2"))) void appendMaskRunsAvx2(const MaskView& mask, std::vector<Run>& runs) {
-  const bool contiguous = mask.stride == mask.width;
-  const std::size_t total = static_cast<std::size_t>(mask.width) * static_cast<std::size_t>(mask.height);
-  for (int y = 0; y < mask.height; ++y) {
-    int from = 0;
-    if (contiguous) {
-      std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(mask.width);
-      while (at + 128 <= total && !anyNonZero128(mask.pixels + at)) at += 128;
-      y = static_cast<int>(at / static_cast<std::size_t>(mask.width));  // no region before `at`
-      if (y >= mask.height) break;
-      from = static_cast<int>(at - static_cast<std::size_t>(y) * static_cast<std::size_t>(mask.width));
+  const std::size_t width = static_cast<std::size_t>(mask.width);
+  if (mask.stride != mask.width) {
+    for (int y = 0; y < mask.height; ++y) {
+      const std::uint8_t* row = mask.pixels + y * mask.stride;
+      for (int x = 0; x < mask.width;) x = appendRowRunsAvx2(row, mask.width, y, x, runs);
+      if (runs.size() > maxRuns) throw lti::allocException();
     }
-    appendRowRunsAvx2(mask.pixels + y * mask.stride, mask.width, y, from, runs);
+    return;
+  }
+  const std::size_t total = width * static_cast<std::size_t>(mask.height);
+  std::size_t at = 0;  // the region before `at` has its runs
+  std::size_t y = 0, rowStart = 0;
+  for (;;) {
+    while (at + 128 <= total && !anyNonZero128(mask.pixels + at)) at += 128;
+    if (at >= total) break;
+    if (at - rowStart >= width) {
+      y = at / width;
+      rowStart = y * width;
+    }
+    const int stop = appendRowRunsAvx2(mask.pixels + rowStart, mask.width, static_cast<int>(y),
+                                       static_cast<int>(at - rowStart), runs);
     if (runs.size() > maxRuns) throw lti::allocException();
+    at = rowStart + static_cast<std::size_t>(stop);
   }
 }
 
@@ -170,16 +182,14 @@ void keepLargestComponent(std::vector<Run>& runs) {
 // One sweep in scan order labels the runs (union-find over run indices): a
 // run joins the components of the runs just above that touch it, directly or
 // diagonally. A root is always the smallest index of its set, the run that
-// holds the component's first pixel in scan order, and holds the component's
-// pixel count, kept up to date as runs join and components merge.
+// holds the component's first pixel in scan order. Only when there is more
+// than one component are their pixels counted, at the roots.
 void keepLargestComponent(std::vector<Run>& runs, ComponentWorkspace& workspace) {
   if (runs.empty()) return;
   if (runs.size() > maxRuns) throw lti::allocException();
   const std::size_t n = runs.size();
   workspace.parent.resize(n);
-  workspace.pixels.resize(n);
   std::int32_t* parent = workspace.parent.data();
-  std::int64_t* pixels = workspace.pixels.data();  // meaningful at roots only
   auto find = [parent](std::int32_t i) {
     while (parent[i] != i) {
       parent[i] = parent[parent[i]];  // path halving
@@ -190,58 +200,67 @@ void keepLargestComponent(std::vector<Run>& runs, ComponentWorkspace& workspace)
 
   const Run* run = runs.data();
   std::size_t rowBegin = 0;                      // the current row's first run
-  std::size_t aboveBegin = 0, aboveEnd = 0;      // the runs of the row just above, if any
+  std::size_t aboveEnd = 0;                      // the end of the runs of the row just above, if any
   std::size_t above = 0;
   std::size_t components = 0;                    // roots so far
+  std::int32_t row = run[0].row;
   for (std::size_t i = 0; i < n; ++i) {
-    if (i > 0 && run[i].row != run[i - 1].row) {
-      const bool adjacent = run[i - 1].row == run[i].row - 1;
-      aboveBegin = adjacent ? rowBegin : i;
+    const Run r = run[i];
+    if (r.row != row) {
+      const bool adjacent = r.row == row + 1;
+      above = adjacent ? rowBegin : i;
       aboveEnd = i;
       rowBegin = i;
-      above = aboveBegin;
+      row = r.row;
     }
     // Both rows' runs are sorted and disjoint, so the runs above that touch
     // this one form a contiguous range, and the range only moves right: past
     // those that end too far left, every run that starts near enough touches.
-    while (above < aboveEnd && run[above].last + 1 < run[i].first) ++above;
-    const auto self = static_cast<std::int32_t>(i);
-    std::int32_t root = self;
-    for (std::size_t k = above; k < aboveEnd && run[k].first <= run[i].last + 1; ++k) {
-      std::int32_t other = parent[k];  // most often a root already
+    while (above < aboveEnd && run[above].last + 1 < r.first) ++above;
+    std::size_t k = above;
+    if (k == aboveEnd || run[k].first > r.last + 1) {  // touches nothing above: a new component
+      parent[i] = static_cast<std::int32_t>(i);
+      ++components;
+      continue;
+    }
+    std::int32_t root = parent[k];  // most often a root already
+    if (parent[root] != root) root = find(root);
+    for (++k; k < aboveEnd && run[k].first <= r.last + 1; ++k) {
+      std::int32_t other = parent[k];
       if (parent[other] != other) other = find(other);
-      if (root == self) {
-        root = other;
-      } else if (other != root) {
+      if (other != root) {
         const std::int32_t low = std::min(root, other), high = std::max(root, other);
         parent[high] = low;
-        pixels[low] += pixels[high];
         root = low;
         --components;
       }
     }
     parent[i] = root;
-    const std::int64_t length = run[i].last - run[i].first + 1;
-    if (root == self) {
-      pixels[i] = length;
-      ++components;
-    } else {
-      pixels[root] += length;
-    }
   }
 
   if (components == 1) return;  // the usual mask: one animal, nothing to drop
 
+  // The components' sizes, summed at their roots. A parent never comes after
+  // its child, so in index order each run's parent already points at its
+  // root.
+  workspace.pixels.resize(n);
+  std::int64_t* pixels = workspace.pixels.data();  // meaningful at roots only
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::int32_t root = parent[i] = parent[parent[i]];
+    const std::int64_t length = run[i].last - run[i].first + 1;
+    if (root == static_cast<std::int32_t>(i)) {
+      pixels[i] = length;
+    } else {
+      pixels[root] += length;
+    }
+  }
   // The first root met with the largest size wins.
   std::int32_t best = 0;
   for (std::size_t i = 1; i < n; ++i) {
     if (parent[i] == static_cast<std::int32_t>(i) && pixels[i] > pixels[best]) best = static_cast<std::int32_t>(i);
   }
-  // A parent never comes after its child, so in index order each run's parent
-  // already points at its root.
   std::size_t kept = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    parent[i] = parent[parent[i]];
     if (parent[i] == best) runs[kept++] = runs[i];
   }
   runs.resize(kept);

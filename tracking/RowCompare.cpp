@@ -91,10 +91,8 @@ inline std::uint64_t wordSse2(const std::uint8_t* frame, const std::uint8_t* bac
 }
 
 template <bool dark, bool masked, bool unit>
-void spanSse2(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena, int gain256,
-              int threshold, int y, int x0, int x1, std::vector<Run>& runs) {
-  const __m128i gain = _mm_set1_epi16(static_cast<short>(static_cast<unsigned short>(gain256)));
-  const __m128i limit = _mm_set1_epi8(static_cast<char>(threshold));
+inline void rowSse2(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena, __m128i gain,
+                    __m128i limit, int gain256, int threshold, int y, int x0, int x1, std::vector<Run>& runs) {
   const std::size_t before = runs.size();
   int open = -1, x = x0;
   for (; x + 64 <= x1; x += 64) {
@@ -109,37 +107,89 @@ void spanSse2(const std::uint8_t* frame, const std::uint8_t* background, const s
   }
   finishSpan(y, open, x1, before, runs);
 }
+
+template <bool dark, bool masked, bool unit>
+void spanSse2(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena, int gain256,
+              int threshold, int y, int x0, int x1, std::vector<Run>& runs) {
+  const __m128i gain = _mm_set1_epi16(static_cast<short>(static_cast<unsigned short>(gain256)));
+  const __m128i limit = _mm_set1_epi8(static_cast<char>(threshold));
+  rowSse2<dark, masked, unit>(frame, background, arena, gain, limit, gain256, threshold, y, x0, x1, runs);
+}
+
+template <bool dark, bool masked, bool unit>
+void piecesSse2(const ComparePlanes& planes, int gain256, int threshold, const RowPiece* pieces, std::size_t count,
+                std::vector<Run>& runs) {
+  const __m128i gain = _mm_set1_epi16(static_cast<short>(static_cast<unsigned short>(gain256)));
+  const __m128i limit = _mm_set1_epi8(static_cast<char>(threshold));
+  for (std::size_t k = 0; k < count; ++k) {
+    const RowPiece& p = pieces[k];
+    const std::ptrdiff_t at = p.y * planes.stride;
+    rowSse2<dark, masked, unit>(planes.frame + p.y * planes.frameStride, planes.background + at,
+                                masked ? planes.arena + at : nullptr, gain, limit, gain256, threshold, p.y, p.x0, p.x1,
+                                runs);
+  }
+}
 #endif
 
 #if defined(TRESSEL_AVX2_KERNEL)
 // As the SSE2 kernel, 32 bytes at a time. The unpacks and the pack work
 // within each 16-byte lane, so the pack puts every byte back in its place.
 template <bool dark, bool masked, bool unit>
+__attribute__((target("avx2"), always_inline)) inline std::uint32_t halfAvx2(const std::uint8_t* frame,
+                                                                              const std::uint8_t* background,
+                                                                              const std::uint8_t* arena, __m256i gain,
+                                                                              __m256i limit, int j) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(frame + j));
+  __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(background + j));
+  if (!unit) {
+    const __m256i low = _mm256_mulhi_epu16(_mm256_unpacklo_epi8(zero, s), gain);
+    const __m256i high = _mm256_mulhi_epu16(_mm256_unpackhi_epi8(zero, s), gain);
+    s = _mm256_packus_epi16(low, high);
+  }
+  const __m256i d = dark ? _mm256_subs_epu8(s, f) : _mm256_subs_epu8(f, s);
+  __m256i within = _mm256_cmpeq_epi8(_mm256_subs_epu8(d, limit), zero);
+  if (masked) {
+    const __m256i outside = _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(arena + j)), zero);
+    within = _mm256_or_si256(within, outside);
+  }
+  return ~static_cast<std::uint32_t>(_mm256_movemask_epi8(within));
+}
+
+template <bool dark, bool masked, bool unit>
 __attribute__((target("avx2"), always_inline)) inline std::uint64_t wordAvx2(const std::uint8_t* frame,
                                                                               const std::uint8_t* background,
                                                                               const std::uint8_t* arena, __m256i gain,
                                                                               __m256i limit, int x) {
-  const __m256i zero = _mm256_setzero_si256();
-  std::uint64_t word = 0;
-  for (int part = 0; part < 2; ++part) {
-    const int j = x + 32 * part;
-    const __m256i f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(frame + j));
-    __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(background + j));
-    if (!unit) {
-      const __m256i low = _mm256_mulhi_epu16(_mm256_unpacklo_epi8(zero, s), gain);
-      const __m256i high = _mm256_mulhi_epu16(_mm256_unpackhi_epi8(zero, s), gain);
-      s = _mm256_packus_epi16(low, high);
-    }
-    const __m256i d = dark ? _mm256_subs_epu8(s, f) : _mm256_subs_epu8(f, s);
-    __m256i within = _mm256_cmpeq_epi8(_mm256_subs_epu8(d, limit), zero);
-    if (masked) {
-      const __m256i outside = _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(arena + j)), zero);
-      within = _mm256_or_si256(within, outside);
-    }
-    const std::uint32_t m = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(within));
-    word |= static_cast<std::uint64_t>(m) << (32 * part);
+  const std::uint32_t low = halfAvx2<dark, masked, unit>(frame, background, arena, gain, limit, x);
+  const std::uint32_t high = halfAvx2<dark, masked, unit>(frame, background, arena, gain, limit, x + 32);
+  return (std::uint64_t{high} << 32) | low;
+}
+
+template <bool dark, bool masked, bool unit>
+__attribute__((target("avx2"), always_inline)) inline void rowAvx2(const std::uint8_t* frame,
+                                                                   const std::uint8_t* background,
+                                                                   const std::uint8_t* arena, __m256i gain,
+                                                                   __m256i limit, int gain256, int threshold, int y,
+                                                                   int x0, int x1, std::vector<Run>& runs) {
+  const std::size_t before = runs.size();
+  int open = -1, x = x0;
+  for (; x + 64 <= x1; x += 64) {
+    const std::uint64_t word = wordAvx2<dark, masked, unit>(frame, background, arena, gain, limit, x);
+    if (word != 0 || open >= 0) appendBitRuns(word, x, y, open, runs);
   }
-  return word;
+  if (x < x1) {  // the last, partial word: the 32 or 64 columns that end at x1, where they exist
+    std::uint64_t word;
+    if (x1 - x <= 32 && x1 >= 32) {
+      word = halfAvx2<dark, masked, unit>(frame, background, arena, gain, limit, x1 - 32) >> (x - (x1 - 32));
+    } else if (x1 >= 64) {
+      word = wordAvx2<dark, masked, unit>(frame, background, arena, gain, limit, x1 - 64) >> (x - (x1 - 64));
+    } else {
+      word = partialWord<dark, masked>(frame, background, arena, gain256, threshold, x, x1);
+    }
+    appendBitRuns(word, x, y, open, runs);
+  }
+  finishSpan(y, open, x1, before, runs);
 }
 
 template <bool dark, bool masked, bool unit>
@@ -148,21 +198,35 @@ __attribute__((target("avx2"))) void spanAvx2(const std::uint8_t* frame, const s
                                                int x1, std::vector<Run>& runs) {
   const __m256i gain = _mm256_set1_epi16(static_cast<short>(static_cast<unsigned short>(gain256)));
   const __m256i limit = _mm256_set1_epi8(static_cast<char>(threshold));
-  const std::size_t before = runs.size();
-  int open = -1, x = x0;
-  for (; x + 64 <= x1; x += 64) {
-    const std::uint64_t word = wordAvx2<dark, masked, unit>(frame, background, arena, gain, limit, x);
-    if (word != 0 || open >= 0) appendBitRuns(word, x, y, open, runs);
+  rowAvx2<dark, masked, unit>(frame, background, arena, gain, limit, gain256, threshold, y, x0, x1, runs);
+}
+
+template <bool dark, bool masked, bool unit>
+__attribute__((target("avx2"))) void piecesAvx2(const ComparePlanes& planes, int gain256, int threshold,
+                                                 const RowPiece* pieces, std::size_t count, std::vector<Run>& runs) {
+  const __m256i gain = _mm256_set1_epi16(static_cast<short>(static_cast<unsigned short>(gain256)));
+  const __m256i limit = _mm256_set1_epi8(static_cast<char>(threshold));
+  for (std::size_t k = 0; k < count; ++k) {
+    const RowPiece& p = pieces[k];
+    const std::ptrdiff_t at = p.y * planes.stride;
+    rowAvx2<dark, masked, unit>(planes.frame + p.y * planes.frameStride, planes.background + at,
+                                masked ? planes.arena + at : nullptr, gain, limit, gain256, threshold, p.y, p.x0, p.x1,
+                                runs);
   }
-  if (x < x1) {
-    const std::uint64_t word =
-        x1 >= 64 ? wordAvx2<dark, masked, unit>(frame, background, arena, gain, limit, x1 - 64) >> (x - (x1 - 64))
-                 : partialWord<dark, masked>(frame, background, arena, gain256, threshold, x, x1);
-    appendBitRuns(word, x, y, open, runs);
-  }
-  finishSpan(y, open, x1, before, runs);
 }
 #endif
+
+// Pieces one at a time, pixel by pixel.
+template <bool dark, bool masked>
+void piecesScalar(const ComparePlanes& planes, int gain256, int threshold, const RowPiece* pieces, std::size_t count,
+                  std::vector<Run>& runs) {
+  for (std::size_t k = 0; k < count; ++k) {
+    const RowPiece& p = pieces[k];
+    const std::ptrdiff_t at = p.y * planes.stride;
+    spanScalar<dark, masked>(planes.frame + p.y * planes.frameStride, planes.background + at,
+                             masked ? planes.arena + at : nullptr, gain256, threshold, p.y, p.x0, p.x1, runs);
+  }
+}
 
 // The kernel for the frame's gain. Beyond 32767 the SIMD kernels' 16-bit
 // products can pass 2^15, which their pack would take as negative: such
@@ -175,13 +239,24 @@ __attribute__((target("avx2"))) void spanAvx2(const std::uint8_t* frame, const s
     if (gain256 < 32768) return kernel<dark, masked, false>(f, b, a, gain256, threshold, y, x0, x1, runs);     \
     return spanScalar<dark, masked>(f, b, a, gain256, threshold, y, x0, x1, runs);                             \
   }
+#define TRESSEL_PIECES_BY_GAIN(name, kernel)                                                                    \
+  template <bool dark, bool masked>                                                                            \
+  void name(const ComparePlanes& planes, int gain256, int threshold, const RowPiece* pieces, std::size_t count,  \
+            std::vector<Run>& runs) {                                                                          \
+    if (gain256 == 256) return kernel<dark, masked, true>(planes, gain256, threshold, pieces, count, runs); \
+    if (gain256 < 32768) return kernel<dark, masked, false>(planes, gain256, threshold, pieces, count, runs); \
+    return piecesScalar<dark, masked>(planes, gain256, threshold, pieces, count, runs);                   \
+  }
 #if defined(__SSE2__)
 TRESSEL_SPAN_BY_GAIN(bySse2, spanSse2)
+TRESSEL_PIECES_BY_GAIN(piecesBySse2, piecesSse2)
 #endif
 #if defined(TRESSEL_AVX2_KERNEL)
 TRESSEL_SPAN_BY_GAIN(byAvx2, spanAvx2)
+TRESSEL_PIECES_BY_GAIN(piecesByAvx2, piecesAvx2)
 #endif
 #undef TRESSEL_SPAN_BY_GAIN
+#undef TRESSEL_PIECES_BY_GAIN
 
 #define TRESSEL_CHOOSE(name) \
   (dark ? (masked ? name<true, true> : name<true, false>) : (masked ? name<false, true> : name<false, false>))
@@ -209,6 +284,17 @@ SpanCompare spanCompare(bool dark, bool masked, VectorWidth width) {
   if (width != VectorWidth::none) return TRESSEL_CHOOSE(bySse2);
 #endif
   return TRESSEL_CHOOSE(spanScalar);
+}
+
+PiecesCompare piecesCompare(bool dark, bool masked, VectorWidth width) {
+  (void)width;
+#if defined(TRESSEL_AVX2_KERNEL)
+  if (width == VectorWidth::avx2) return TRESSEL_CHOOSE(piecesByAvx2);
+#endif
+#if defined(__SSE2__)
+  if (width != VectorWidth::none) return TRESSEL_CHOOSE(piecesBySse2);
+#endif
+  return TRESSEL_CHOOSE(piecesScalar);
 }
 #undef TRESSEL_CHOOSE
 

@@ -11,6 +11,7 @@
 // per instruction instead of SSE2's 16. Every kernel gives the same runs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -26,13 +27,42 @@ VectorWidth widestVectors();
 // Appends to `runs` the runs of row y between columns x0 and x1 (exclusive);
 // the first joins the last run already there when that one is on the same
 // row and ends at x0 - 1. The rows are indexed by column; arena is ignored
-// unless masked. Columns x1 - 64 .. x1 must exist when x1 >= 64 (the last,
-// partial word is read as the 64 columns that end at x1).
+// unless masked. Columns x1 - 64 .. x1 - 1 must exist when x1 >= 64 (the
+// last, partial word is read as the 32 or 64 columns that end at x1).
 using SpanCompare = void (*)(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena,
                              int gain256, int threshold, int y, int x0, int x1, std::vector<Run>& runs);
 
 // The kernel for a polarity and an arena mask, of the given width or the
 // widest below it that this build has.
 SpanCompare spanCompare(bool dark, bool masked, VectorWidth width);
+
+// Columns x0 .. x1 - 1 of row y.
+struct RowPiece {
+  int y;
+  int x0;
+  int x1;
+};
+
+// Where the rows are: row y of the frame at frame + y * frameStride, of the
+// background and the arena (ignored unless masked) at background + y * stride
+// and arena + y * stride.
+struct ComparePlanes {
+  const std::uint8_t* frame;
+  std::ptrdiff_t frameStride;
+  const std::uint8_t* background;
+  const std::uint8_t* arena;
+  std::ptrdiff_t stride;
+};
+
+// Many pieces in one call, with the runs SpanCompare calls on them one after
+// another would give (a piece's first run joining the last run before it as
+// there), without the cost of a call each.
+//
+//   const PiecesCompare compare = piecesCompare(dark, masked, widestVectors());
+//   compare(planes, gain256, threshold, pieces.data(), pieces.size(), runs);
+using PiecesCompare = void (*)(const ComparePlanes& planes, int gain256, int threshold, const RowPiece* pieces,
+                               std::size_t count, std::vector<Run>& runs);
+
+PiecesCompare piecesCompare(bool dark, bool masked, VectorWidth width);
 
 }  // namespace tressel::tracking

@@ -6,6 +6,10 @@
 #include <stdexcept>
 #include <utility>
 
+#if defined(__GNUC__) && defined(__x86_64__)
+#define TRESSEL_AVX2_SAMPLES 1
+#include <immintrin.h>
+#endif
 
 namespace tressel::tracking {
 namespace {
@@ -50,6 +54,37 @@ std::int64_t pixelsOf(const std::vector<Run>& runs) {
   return n;
 }
 
+#if defined(TRESSEL_AVX2_SAMPLES)
+// The sums of the samples whose frame value v is within the threshold of the
+// background value b scaled by the gain, |v - gain * b| <= threshold, four at
+// a time: the same double operations as one by one (no fused multiply-add),
+// so the same samples count. Returns how many samples were taken, a multiple
+// of four; the rest are left to the caller.
+__attribute__((target("avx2"))) std::size_t sumsNearAvx2(const std::int32_t* frame, const std::uint8_t* background,
+                                                          std::size_t count, double gain, int threshold,
+                                                          std::int64_t sums[2]) {
+  const __m256d g = _mm256_set1_pd(gain), limit = _mm256_set1_pd(threshold);
+  const __m256d sign = _mm256_set1_pd(-0.0);
+  __m256i sumFrame = _mm256_setzero_si256(), sumBackground = _mm256_setzero_si256();
+  std::size_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(frame + i));
+    std::int32_t four;
+    std::memcpy(&four, background + i, sizeof four);
+    const __m128i b = _mm_cvtepu8_epi32(_mm_cvtsi32_si128(four));
+    const __m256d d = _mm256_sub_pd(_mm256_cvtepi32_pd(v), _mm256_mul_pd(g, _mm256_cvtepi32_pd(b)));
+    const __m256i within = _mm256_castpd_si256(_mm256_cmp_pd(_mm256_andnot_pd(sign, d), limit, _CMP_LE_OQ));
+    sumFrame = _mm256_add_epi64(sumFrame, _mm256_and_si256(within, _mm256_cvtepi32_epi64(v)));
+    sumBackground = _mm256_add_epi64(sumBackground, _mm256_and_si256(within, _mm256_cvtepi32_epi64(b)));
+  }
+  alignas(32) std::int64_t lanes[2][4];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(lanes[0]), sumFrame);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(lanes[1]), sumBackground);
+  for (int k = 0; k < 2; ++k) sums[k] += lanes[k][0] + lanes[k][1] + lanes[k][2] + lanes[k][3];
+  return i;
+}
+#endif
+
 }  // namespace
 
 const char* polarityName(Polarity polarity) { return polarity == Polarity::dark ? "dark" : "light"; }
@@ -57,18 +92,19 @@ const char* polarityName(Polarity polarity) { return polarity == Polarity::dark 
 Segmenter::Segmenter(SegmentationSettings settings, const Background& background)
     : settings_(std::move(settings)), background_(background) {
   roi_ = clipped(settings_.roi, background.width, background.height);
-  compare_ = spanCompare(settings_.polarity == Polarity::dark, !settings_.arenaMask.empty(), widestVectors());
+  compare_ = piecesCompare(settings_.polarity == Polarity::dark, !settings_.arenaMask.empty(), widestVectors());
   if (!settings_.arenaMask.empty() &&
       settings_.arenaMask.size() != static_cast<std::size_t>(background.width) * background.height) {
     throw std::invalid_argument("the arena mask's size differs from the frames'");
   }
+  avx2Samples_ = widestVectors() == VectorWidth::avx2;
   segmentCompare_ = compare_;
   if (settings_.polarity == Polarity::dark && !settings_.arenaMask.empty() && settings_.threshold >= 0) {
     segmentBackground_ = background.pixels;
     for (std::size_t i = 0; i < segmentBackground_.size(); ++i) {
       if (settings_.arenaMask[i] == 0) segmentBackground_[i] = 0;
     }
-    segmentCompare_ = spanCompare(true, false, widestVectors());
+    segmentCompare_ = piecesCompare(true, false, widestVectors());
   }
 
   // Every 24th pixel of every 24th row, inside the arena: a few hundred to a
@@ -95,28 +131,34 @@ double Segmenter::brightnessGain(const video::Frame& frame) const {
   double gain = 1;
   std::int64_t sumFrame = 0;
   std::size_t i = 0;
+  sampleFrame_.resize(sampleColumn_.size());
+  std::int32_t* value = sampleFrame_.data();
   for (std::size_t k = 0; k < sampleRow_.size(); ++k) {
     const std::uint8_t* f = frame.row(sampleRow_[k]);
-    for (; i < sampleRowEnd_[k]; ++i) sumFrame += f[sampleColumn_[i]];
+    for (; i < sampleRowEnd_[k]; ++i) {
+      value[i] = f[sampleColumn_[i]];
+      sumFrame += value[i];
+    }
   }
   if (sampleBackgroundSum_ == 0 || sumFrame == 0) return gain;
   gain = static_cast<double>(sumFrame) / static_cast<double>(sampleBackgroundSum_);
 
   // Again without the animal and whatever else moved.
-  std::int64_t sumBackground = 0;
-  sumFrame = 0;
+  std::int64_t sums[2] = {0, 0};  // frame, background
   i = 0;
-  for (std::size_t k = 0; k < sampleRow_.size(); ++k) {
-    const std::uint8_t* f = frame.row(sampleRow_[k]);
-    for (; i < sampleRowEnd_[k]; ++i) {
-      const int v = f[sampleColumn_[i]], b = sampleBackground_[i];
-      if (std::abs(v - gain * b) > settings_.threshold) continue;
-      sumFrame += v;
-      sumBackground += b;
-    }
+#if defined(TRESSEL_AVX2_SAMPLES)
+  if (avx2Samples_) {
+    i = sumsNearAvx2(value, sampleBackground_.data(), sampleFrame_.size(), gain, settings_.threshold, sums);
   }
-  if (sumBackground == 0 || sumFrame == 0) return gain;
-  return static_cast<double>(sumFrame) / static_cast<double>(sumBackground);
+#endif
+  for (; i < sampleFrame_.size(); ++i) {
+    const int v = value[i], b = sampleBackground_[i];
+    if (std::abs(v - gain * b) > settings_.threshold) continue;
+    sums[0] += v;
+    sums[1] += b;
+  }
+  if (sums[1] == 0 || sums[0] == 0) return gain;
+  return static_cast<double>(sums[0]) / static_cast<double>(sums[1]);
 }
 
 void Segmenter::thresholdRuns(const video::Frame& frame, double gain, int threshold, std::vector<Run>& runs) {
@@ -125,29 +167,36 @@ void Segmenter::thresholdRuns(const video::Frame& frame, double gain, int thresh
 }
 
 void Segmenter::compareRows(const video::Frame& frame, double gain, int threshold, const Rect& area, int rowStep,
-                            bool fast, std::vector<Run>& runs) const {
-  const int gain256 = gain256Of(gain);
-  const std::size_t width = static_cast<std::size_t>(background_.width);
+                            bool fast, std::vector<Run>& runs) {
   const bool folded = fast && !segmentBackground_.empty();
-  const SpanCompare compare = fast ? segmentCompare_ : compare_;
+  const PiecesCompare compare = fast ? segmentCompare_ : compare_;
   const std::uint8_t* background = folded ? segmentBackground_.data() : background_.pixels.data();
   const std::uint8_t* arena = folded || settings_.arenaMask.empty() ? nullptr : settings_.arenaMask.data();
+  pieces_.clear();
   for (int y = area.y + (rowStep - 1) / 2; y < area.y + area.height; y += rowStep) {
-    compare(frame.row(y), background + y * width, arena == nullptr ? nullptr : arena + y * width, gain256, threshold, y,
-            area.x, area.x + area.width, runs);
+    pieces_.push_back(RowPiece{y, area.x, area.x + area.width});
   }
+  const ComparePlanes planes{frame.pixels, frame.stride, background, arena, background_.width};
+  compare(planes, gain256Of(gain), threshold, pieces_.data(), pieces_.size(), runs);
 }
 
+// The pieces to compare are gathered and compared together, up to where
+// runs known already come next.
 void Segmenter::compareGrown(const video::Frame& frame, double gain, const Rect& area, const Rect& done,
-                             const std::vector<Run>& doneRuns, std::vector<Run>& runs) const {
+                             const std::vector<Run>& doneRuns, std::vector<Run>& runs) {
   const int gain256 = gain256Of(gain);
-  const std::size_t width = static_cast<std::size_t>(background_.width);
   const int x0 = area.x, x1 = area.x + area.width;
   const int step = settings_.coarseStep, firstCoarse = roi_.y + (step - 1) / 2;
   const bool folded = !segmentBackground_.empty();
-  const SpanCompare compare = segmentCompare_;
   const std::uint8_t* background = folded ? segmentBackground_.data() : background_.pixels.data();
   const std::uint8_t* arena = folded || settings_.arenaMask.empty() ? nullptr : settings_.arenaMask.data();
+  const ComparePlanes planes{frame.pixels, frame.stride, background, arena, background_.width};
+  pieces_.clear();
+  auto compareGathered = [&] {
+    if (pieces_.empty()) return;
+    segmentCompare_(planes, gain256, settings_.threshold, pieces_.data(), pieces_.size(), runs);
+    pieces_.clear();
+  };
   std::size_t old = 0;  // the first of doneRuns not yet passed
   // The first coarse row in the area, and its number.
   std::size_t k = area.y <= firstCoarse ? 0 : static_cast<std::size_t>((area.y - firstCoarse + step - 1) / step);
@@ -155,6 +204,7 @@ void Segmenter::compareGrown(const video::Frame& frame, double gain, const Rect&
   for (int y = area.y; y < area.y + area.height; ++y) {
     if (y == coarseRow) {
       // A coarse row, compared across the whole region already.
+      compareGathered();
       for (std::size_t i = coarseRowStart_[k]; i < coarseRowStart_[k + 1]; ++i) {
         const int first = std::max(coarse_[i].first, x0), last = std::min(coarse_[i].last, x1 - 1);
         if (first <= last) runs.push_back(Run{y, first, last});
@@ -163,16 +213,14 @@ void Segmenter::compareGrown(const video::Frame& frame, double gain, const Rect&
       coarseRow += step;
       continue;
     }
-    const std::uint8_t* f = frame.row(y);
-    const std::uint8_t* b = background + y * width;
-    const std::uint8_t* a = arena == nullptr ? nullptr : arena + y * width;
     if (y < done.y || y >= done.y + done.height) {
-      compare(f, b, a, gain256, settings_.threshold, y, x0, x1, runs);
+      pieces_.push_back(RowPiece{y, x0, x1});
       continue;
     }
     // A row compared before between done's columns: only the parts either
     // side are new.
-    if (x0 < done.x) compare(f, b, a, gain256, settings_.threshold, y, x0, done.x, runs);
+    if (x0 < done.x) pieces_.push_back(RowPiece{y, x0, done.x});
+    compareGathered();
     while (old < doneRuns.size() && doneRuns[old].row < y) ++old;
     for (; old < doneRuns.size() && doneRuns[old].row == y; ++old) {
       const Run& r = doneRuns[old];
@@ -182,8 +230,9 @@ void Segmenter::compareGrown(const video::Frame& frame, double gain, const Rect&
         runs.push_back(r);
       }
     }
-    if (done.x + done.width < x1) compare(f, b, a, gain256, settings_.threshold, y, done.x + done.width, x1, runs);
+    if (done.x + done.width < x1) pieces_.push_back(RowPiece{y, done.x + done.width, x1});
   }
+  compareGathered();
 }
 
 void Segmenter::segment(const video::Frame& frame, Segmentation& out) {

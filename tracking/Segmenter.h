@@ -85,7 +85,8 @@ class Segmenter {
   void thresholdRuns(const video::Frame& frame, double gain, int threshold, std::vector<Run>& runs);
 
   // The frame's brightness relative to the background's, on a sparse grid of
-  // pixels that differ from the background by less than the threshold.
+  // pixels that differ from the background by less than the threshold. It
+  // uses the segmenter's buffers: like every call, one thread at a time.
   double brightnessGain(const video::Frame& frame) const;
 
   const SegmentationSettings& settings() const { return settings_; }
@@ -95,23 +96,23 @@ class Segmenter {
   // `fast`: with the background the segmentation compares against (see
   // segmentBackground_), for the settings' threshold only.
   void compareRows(const video::Frame& frame, double gain, int threshold, const Rect& area, int rowStep, bool fast,
-                   std::vector<Run>& runs) const;
+                   std::vector<Run>& runs);
   // The runs of `area`, which holds `done`, whose runs are known already;
   // the coarse rows' runs come from coarse_.
   void compareGrown(const video::Frame& frame, double gain, const Rect& area, const Rect& done,
-                    const std::vector<Run>& doneRuns, std::vector<Run>& runs) const;
+                    const std::vector<Run>& doneRuns, std::vector<Run>& runs);
   void open(std::vector<Run>& runs);
 
   SegmentationSettings settings_;
   const Background& background_;
   Rect roi_;
   std::vector<std::uint8_t> scratch_;  // the opening's raster
-  SpanCompare compare_;
+  PiecesCompare compare_;
   // For a dark animal in an arena mask, the background with black outside
   // the arena, where nothing can be darker than it: the segmentation then
   // compares without reading the mask, and finds the same pixels.
   std::vector<std::uint8_t> segmentBackground_;
-  SpanCompare segmentCompare_;
+  PiecesCompare segmentCompare_;
   // The brightness samples, found once: row by row, each row's columns and
   // background values; sampleRowEnd_[k] ends row sampleRow_[k]'s.
   std::vector<int> sampleRow_;
@@ -119,10 +120,13 @@ class Segmenter {
   std::vector<int> sampleColumn_;
   std::vector<std::uint8_t> sampleBackground_;
   std::int64_t sampleBackgroundSum_ = 0;
+  mutable std::vector<std::int32_t> sampleFrame_;  // the frame's values at the samples, for the second round
+  bool avx2Samples_ = false;
   std::vector<Run> coarse_;            // runs of the coarse rows
   std::vector<std::size_t> coarseRowStart_;  // where each coarse row's runs begin in coarse_
   std::vector<Run> coarseComponent_;   // their largest component, a row per coarse row
   std::vector<Run> fine_, grown_;      // every run of the area read around it
+  std::vector<RowPiece> pieces_;       // row pieces gathered to be compared in one call
   ComponentWorkspace components_;
 };
 

@@ -79,6 +79,14 @@ TEST(MaskRuns, VectorisedScanGivesThePlainRuns) {
       for (int x = 100; x < 160; ++x) c.mask.pixels[y * 160 + x] = 7;
     cases.push_back(c);
   }
+  {  // runs far apart on padded rows: the scan leaves the row and comes back
+    Case c{"stride, far apart", Mask(400, 3, 448),
+           {{0, 10, 20}, {0, 300, 310}, {1, 0, 399}, {2, 200, 201}, {2, 395, 399}}};
+    for (const Span& r : c.expected) c.mask.fill(r.row, r.first, r.last);
+    for (int y = 0; y < 3; ++y)
+      for (int x = 400; x < 448; ++x) c.mask.pixels[y * 448 + x] = 9;
+    cases.push_back(c);
+  }
   {  // narrower than a block: the plain scan serves
     Case c{"narrow", Mask(20, 2), {{0, 0, 19}, {1, 3, 3}}};
     for (const Span& r : c.expected) c.mask.fill(r.row, r.first, r.last);

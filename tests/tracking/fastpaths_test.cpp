@@ -1,5 +1,6 @@
 // The segmenter's and the body analysis's shortcuts give what the plain
-// ways give: every comparison kernel the pixel-by-pixel runs, the grown
+// ways give: every comparison kernel, a row at a time or many pieces in one
+// call, the pixel-by-pixel runs, the grown
 // search the whole region's largest component, the per-run sums the
 // pixel-by-pixel body ends, the background's median bit by bit the sorted
 // middle, its scaling of the samples their tables.
@@ -38,7 +39,10 @@ TEST(RowCompare, EveryKernelGivesThePixelByPixelRuns) {
   };
   const Case cases[] = {{40, 0, 40, 256, 10},     {40, 7, 31, 300, 10},    {64, 0, 64, 256, 0},
                         {100, 3, 99, 200, 20},    {100, 60, 63, 256, 5},   {333, 0, 333, 65535, 30},
-                        {333, 70, 330, 1, 0},     {2500, 1, 2499, 270, 12}, {2500, 2048, 2113, 256, 12}};
+                        {333, 70, 330, 1, 0},     {2500, 1, 2499, 270, 12}, {2500, 2048, 2113, 256, 12},
+                        // last words of 32 columns or fewer, and of more
+                        {200, 5, 110, 256, 8},    {200, 5, 110, 300, 8},   {200, 0, 50, 300, 15},
+                        {200, 100, 132, 280, 9},  {200, 100, 133, 280, 9}};
   std::mt19937 random(11);
   for (const Case& c : cases) {
     // Rows with runs of every length, values near the threshold and at the
@@ -53,15 +57,28 @@ TEST(RowCompare, EveryKernelGivesThePixelByPixelRuns) {
     }
     for (const bool dark : {true, false}) {
       for (const bool masked : {false, true}) {
-        std::vector<tressel::Run> expected{{5, -3, c.x0 - 1}};  // a run to join to
-        for (int x = c.x0; x < c.x1; ++x) {
+        auto animal = [&](int x) {
           const int s = std::min(255, (background[x] * c.gain256) >> 8);
           const int d = dark ? s - frame[x] : frame[x] - s;
-          if (!(d > c.threshold && (!masked || arena[x] != 0))) continue;
+          return d > c.threshold && (!masked || arena[x] != 0);
+        };
+        std::vector<tressel::Run> expected{{5, -3, c.x0 - 1}};  // a run to join to
+        for (int x = c.x0; x < c.x1; ++x) {
+          if (!animal(x)) continue;
           if (expected.back().last == x - 1) {
             expected.back().last = x;
           } else {
             expected.push_back(tressel::Run{5, x, x});
+          }
+        }
+        // The same span again on the next row: its first run joins nothing.
+        std::vector<tressel::Run> twoRows = expected;
+        for (int x = c.x0; x < c.x1; ++x) {
+          if (!animal(x)) continue;
+          if (twoRows.back().row == 6 && twoRows.back().last == x - 1) {
+            twoRows.back().last = x;
+          } else {
+            twoRows.push_back(tressel::Run{6, x, x});
           }
         }
         for (const VectorWidth w : widths) {
@@ -71,6 +88,15 @@ TEST(RowCompare, EveryKernelGivesThePixelByPixelRuns) {
           spanCompare(dark, masked, w)(frame.data(), background.data(), masked ? arena.data() : nullptr, c.gain256,
                                        c.threshold, 5, c.x0, c.x1, runs);
           EXPECT_TRUE(sameRuns(runs, expected));
+
+          // In one call: the span in two pieces, whose runs join where they
+          // meet, then on the next row (the same pixels: a zero stride).
+          const int middle = c.x0 + (c.x1 - c.x0) / 3;
+          const RowPiece pieces[] = {{5, c.x0, middle}, {5, middle, c.x1}, {6, c.x0, c.x1}};
+          const ComparePlanes planes{frame.data(), 0, background.data(), masked ? arena.data() : nullptr, 0};
+          runs = {{5, -3, c.x0 - 1}};
+          piecesCompare(dark, masked, w)(planes, c.gain256, c.threshold, pieces, 3, runs);
+          EXPECT_TRUE(sameRuns(runs, twoRows)) << "in pieces";
         }
       }
     }
@@ -242,11 +268,17 @@ TEST(Segmenter, BrightnessGainIsThePlainRatioOfTheSamples) {
     bool arena;   // an arena leaving out the left third and some rows
     double light; // the frame's lighting against the background's
     int blackBelow;  // frame rows from here on are black (no sample of the second round)
+    // Frame values the threshold above the background in two samples of
+    // three, twice it below in the third: the first round's gain is exactly
+    // 1, so two thirds sit on the bound, which counts as within.
+    bool onTheBound = false;
   };
   const Case cases[] = {{320, 240, Rect{}, false, 1.0, 240},        {320, 240, Rect{}, true, 1.3, 240},
                         {333, 101, Rect{7, 5, 300, 90}, true, 0.7, 101}, {320, 240, Rect{30, 20, 200, 150}, false, 1.1, 60},
                         {320, 240, Rect{}, true, 0.0, 240},        {20, 20, Rect{}, false, 1.2, 20},  // no sample
-                        {320, 240, Rect{}, true, 1.0, 240}};
+                        {320, 240, Rect{}, true, 1.0, 240},
+                        {360, 240, Rect{}, false, 1.0, 240, true},   // 15 x 10 samples
+                        {360, 216, Rect{}, false, 1.0, 216, true}};  // 15 x 9
   std::mt19937 random(3);
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " light " << c.light);
@@ -263,6 +295,7 @@ TEST(Segmenter, BrightnessGainIsThePlainRatioOfTheSamples) {
         int v = static_cast<int>(std::lround(b * c.light)) + static_cast<int>(random() % 9) - 4;
         if (random() % 5 == 0) v -= 60;  // the animal and other movers
         if (y >= c.blackBelow) v = 0;
+        if (c.onTheBound) v = b + ((x / 24) % 3 == 2 ? -30 : 15);
         frame.push_back(static_cast<std::uint8_t>(std::clamp(v, 0, 255)));
         if (c.arena && (x < c.width / 3 || y % 50 == 12)) settings.arenaMask[frame.size() - 1] = 0;
       }
@@ -271,6 +304,9 @@ TEST(Segmenter, BrightnessGainIsThePlainRatioOfTheSamples) {
     settings.threshold = 15;
     const Segmenter segmenter(settings, background);
     const video::Frame f = video::frameFromPixels(frame, c.width, c.height, 0, 0);
+    if (c.onTheBound) {
+      EXPECT_NE(segmenter.brightnessGain(f), 1.0);
+    }
     EXPECT_EQ(segmenter.brightnessGain(f),
               plainGain(frame, background, segmenter.region(), settings.arenaMask, settings.threshold));
   }
