@@ -78,6 +78,10 @@ class CTailAnalyzer : public AnalysisParameters {
   // Retain::regions, reusing its storage: every result is first set back to
   // its value in a fresh record. The input may be the record's own outline.
   void reanalyze(const lti::ioPoints& input);
+  // The same for input whose spans the caller has reduced to joined runs in
+  // scan order, held in traceScratch.runs, with the box of the spans' points
+  // (see lti::traceJoinedRuns): the outline list is left empty.
+  void reanalyzeJoinedRuns(const lti::box& spansBox);
 
   // Pipeline steps, in the order the constructor runs them.
   void findBoundingBox();
@@ -147,6 +151,8 @@ class CTailAnalyzer : public AnalysisParameters {
 
  private:
   void run(const lti::ioPoints& input, Retain retain);
+  void analyzeBorder(Retain retain);  // every step after cleanOutline
+  void clearForReanalysis();
   // cutTail and removeLimbs taking the contour's points (and widths) from
   // contourScratch where the step before left them there; see contourScratch.h.
   bool cutTailFrom(bool borderHeld);

@@ -569,7 +569,10 @@ void walk(const Region& region, const point& start, std::int64_t stepLimit, std:
 }  // namespace
 
 void traceSpans(const tpointList<int>& spans, borderPoints& contour, traceScratch& s) {
-  const box b = runsOfSpans(spans, s.runs);
+  traceJoinedRuns(runsOfSpans(spans, s.runs), contour, s);
+}
+
+void traceJoinedRuns(const box& b, borderPoints& contour, traceScratch& s) {
   const std::int64_t columns = std::int64_t{b.maxX} - b.minX + 1;
   const std::int64_t rows = std::int64_t{b.maxY} - b.minY + 1;
   checkedCellCount(rows, columns);  // the raster buildFromIo would size
