@@ -51,6 +51,21 @@ NormalTable makeNormalTable() {
   return t;
 }
 
+// The width of a diagonal ray of k steps, truncatedLength(2 k^2), looked up
+// for the usual lengths: the root's latency held up every diagonal ray.
+constexpr int64 tabledDiagonals = 1024;
+struct DiagonalWidths {
+  int of[tabledDiagonals];
+  DiagonalWidths() : of() {
+    for (int64 k = 0; k < tabledDiagonals; ++k) of[k] = static_cast<int>(truncatedLength(2 * k * k));
+  }
+};
+const DiagonalWidths diagonalWidths;
+
+int diagonalWidth(int64 k) {
+  return static_cast<std::uint64_t>(k) < tabledDiagonals ? diagonalWidths.of[k] : static_cast<int>(truncatedLength(2 * k * k));
+}
+
 // The first cell after `cell`, stepping by `offset`, that is not interior (in
 // the area, off the contour), as its number of steps from `cell`. The grid's
 // frame ends every walk.
@@ -107,9 +122,7 @@ int rayWidth(const std::uint8_t* start, std::ptrdiff_t offset) {
   auto steps = [](const std::uint8_t* from, std::ptrdiff_t by) {
     return alongRow ? interiorStepsAlongRow(from, by) : interiorSteps(from, by);
   };
-  auto width = [](int64 k) {  // an integer's square root in double is exact
-    return static_cast<int>(diagonal ? truncatedLength(2 * k * k) : k);
-  };
+  auto width = [](int64 k) { return diagonal ? diagonalWidth(k) : static_cast<int>(k); };
   std::uint8_t f = start[offset];
   if (f & WidthGrid::inArea) {
     if (f & WidthGrid::onBorder) return 1;
