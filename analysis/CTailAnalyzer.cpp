@@ -66,6 +66,8 @@ void CTailAnalyzer::releaseWorkingLists() {
   areaMask.release();
   bodyMask.release();
   contourPoints = std::vector<lti::point>();
+  contourCells = std::vector<std::size_t>();
+  borderMeasured = false;
   traceScratch = lti::traceScratch();
 }
 

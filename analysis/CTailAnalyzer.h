@@ -142,8 +142,13 @@ class CTailAnalyzer : public AnalysisParameters {
   // The fast path's form of `area` and `bodyArea`: the filled regions as runs.
   RegionMask areaMask;
   RegionMask bodyMask;
-  // Scratch space of measureWidths: the contour's points in an array.
+  // Scratch space of measureWidths: the contour's points in an array (from
+  // index 2, in the border's order) and the grid cell of each. While
+  // borderMeasured, they are those of the border as measureWidths read it,
+  // and the tail search takes them instead of walking the border again.
   std::vector<lti::point> contourPoints;
+  std::vector<std::size_t> contourCells;
+  bool borderMeasured = false;
   // Scratch space of the outline's trace on the fast path.
   lti::traceScratch traceScratch;
   // Scratch space of the body contour's cleaning on the fast path.

@@ -81,6 +81,8 @@ class WidthGrid {
   // Stores the width of the cell at `index`, a pixel already marked on the
   // contour.
   void storeWidth(std::size_t index, int width) { widths_[index] = width; }
+  // The width stored at `index`, a cell marked on the contour.
+  int storedWidth(std::size_t index) const { return widths_[index]; }
   // The width at a pixel; unmeasuredWidth for pixels off the contour and
   // pixels outside the grid.
   int widthAt(const lti::point& p) const { return reader().widthAt(p); }

@@ -147,6 +147,7 @@ int rayWidth(const std::uint8_t* start, std::ptrdiff_t stride, const Normal& u) 
 }  // namespace
 
 void CTailAnalyzer::measureWidths() {
+  borderMeasured = false;
   WidthGrid& grid = *widthGrid;
   grid.build(minX, minY, maxX, maxY);
   if (path.steps != nullptr) {
@@ -163,6 +164,8 @@ void CTailAnalyzer::measureWidths() {
   if (n == 0) return;
   // Grown, never shrunk: every point it holds beyond n + 4 is left unread.
   if (ring.size() < static_cast<std::size_t>(n + 4)) ring.resize(static_cast<std::size_t>(n + 4));
+  if (contourCells.size() < static_cast<std::size_t>(n)) contourCells.resize(static_cast<std::size_t>(n));
+  std::size_t* const cells = contourCells.data();
   lti::point* to = &ring[2];
   for (const lti::point& p : *border) {
     grid.markBorder(p);
@@ -188,6 +191,7 @@ void CTailAnalyzer::measureWidths() {
     const std::uint64_t row = static_cast<std::uint64_t>(dy + reach);
     const Normal u = column < side && row < side ? normals[column * side + row] : normalOf(dx, dy);
     const std::size_t cell = grid.index(here.x, here.y);
+    cells[i] = cell;
 
     // A point whose chord has no direction gets no ray.
     const int width = u.sx == 0 && u.sy == 0 ? 1 : rayWidth(flags + cell, stride, u);
@@ -195,6 +199,7 @@ void CTailAnalyzer::measureWidths() {
     largest = std::max(largest, width);
   }
   maxWidth = largest;
+  borderMeasured = true;
 }
 
 }  // namespace tressel
