@@ -60,6 +60,16 @@ class WidthGrid {
 
   const std::uint8_t* flags() const { return cells_; }
   void markBorder(const lti::point& p) { mark(p.x, p.x, p.y, onBorder); }
+  // markBorder, giving the pixel's index.
+  std::size_t markBorderAt(const lti::point& p) {
+    Extent& e = marked_[static_cast<std::size_t>(p.y - minY_)];
+    const int column = static_cast<int>(std::int64_t{p.x} - minX_);
+    if (column < e.first) e.first = column;
+    if (column > e.last) e.last = column;
+    const std::size_t i = index(p.x, p.y);
+    cells_[i] |= onBorder;
+    return i;
+  }
   void markArea(std::int64_t x, std::int64_t y) { mark(x, x, y, inArea); }
   // Marks the pixels first..last of row y in the area; meant for cells not
   // yet marked (it sets their flags to in-area alone).

@@ -167,8 +167,9 @@ void CTailAnalyzer::measureWidths() {
   if (contourCells.size() < static_cast<std::size_t>(n)) contourCells.resize(static_cast<std::size_t>(n));
   std::size_t* const cells = contourCells.data();
   lti::point* to = &ring[2];
+  std::size_t* cell = cells;
   for (const lti::point& p : *border) {
-    grid.markBorder(p);
+    *cell++ = grid.markBorderAt(p);
     *to++ = p;
   }
   for (const int64 j : {int64{0}, int64{1}, n + 2, n + 3}) {
@@ -184,14 +185,12 @@ void CTailAnalyzer::measureWidths() {
   for (int64 k = 0; k < n; ++k, ++i) {
     while (i >= n) i -= n;
     const lti::point* const at = &ring[static_cast<std::size_t>(i)];  // at[2] is p(i)
-    const lti::point& here = at[2];
     const int64 dx = int64{at[4].x} - at[0].x;
     const int64 dy = int64{at[4].y} - at[0].y;
     const std::uint64_t column = static_cast<std::uint64_t>(dx + reach);  // wraps below -reach
     const std::uint64_t row = static_cast<std::uint64_t>(dy + reach);
     const Normal u = column < side && row < side ? normals[column * side + row] : normalOf(dx, dy);
-    const std::size_t cell = grid.index(here.x, here.y);
-    cells[i] = cell;
+    const std::size_t cell = cells[i];
 
     // A point whose chord has no direction gets no ray.
     const int width = u.sx == 0 && u.sy == 0 ? 1 : rayWidth(flags + cell, stride, u);
