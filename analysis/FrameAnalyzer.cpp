@@ -16,22 +16,27 @@ namespace {
 // leaves it as it is, and its spans are the runs themselves. False otherwise,
 // and for no runs.
 bool joinedRunsOf(const std::vector<Run>& runs, std::vector<lti::rowRun>& joined, lti::box& b) {
-  joined.clear();
   if (runs.empty()) return false;
-  b = lti::box{runs.front().first, runs.front().row, runs.front().last, runs.back().row};
-  lti::point before(runs.front().first, runs.front().row);
-  for (const Run& r : runs) {
-    const lti::point entry(r.first, r.row), exit(r.last, r.row);
-    if (lti::scanOrderLess(entry, before) || r.last < r.first) return false;
-    before = exit;
-    b.minX = std::min(b.minX, r.first);
-    b.maxX = std::max(b.maxX, r.last);
-    if (!joined.empty() && joined.back().y == r.row && std::int64_t{joined.back().last} + 1 >= r.first) {
-      joined.back().last = std::max(joined.back().last, r.last);
+  joined.resize(runs.size());  // at most one a run
+  const Run* r = runs.data();
+  const Run* const end = r + runs.size();
+  if (r->last < r->first) return false;
+  lti::rowRun* out = joined.data();
+  *out = lti::rowRun{r->row, r->first, r->last};
+  b = lti::box{r->first, r->row, r->last, runs.back().row};
+  // In scan order each run starts at or after the last one's end, which is
+  // then the end of the run being joined.
+  for (++r; r < end; ++r) {
+    if (r->last < r->first || r->row < out->y || (r->row == out->y && r->first < out->last)) return false;
+    b.minX = std::min(b.minX, r->first);
+    b.maxX = std::max(b.maxX, r->last);
+    if (r->row == out->y && std::int64_t{out->last} + 1 >= r->first) {
+      out->last = r->last;
     } else {
-      joined.push_back(lti::rowRun{r.row, r.first, r.last});
+      *++out = lti::rowRun{r->row, r->first, r->last};
     }
   }
+  joined.resize(static_cast<std::size_t>(out - joined.data()) + 1);
   return true;
 }
 

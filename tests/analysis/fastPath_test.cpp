@@ -210,6 +210,16 @@ TEST(FastPath, FrameAnalyzerTakesRunsAsTheirEndsWouldBe) {
          return out;
        }},
       {"rows from the bottom up", [](const Runs& r) { return Runs(r.rbegin(), r.rend()); }},
+      {"each row's runs right to left",
+       [](const Runs& r) {
+         Runs out = r;
+         for (auto row = out.begin(); row != out.end();) {
+           auto next = std::find_if(row, out.end(), [&](const tressel::Run& x) { return x.row != row->row; });
+           std::reverse(row, next);
+           row = next;
+         }
+         return out;
+       }},
       {"one run given right to left",
        [](const Runs& r) {
          Runs out = r;
