@@ -191,7 +191,7 @@ TEST(FastPath, FrameAnalyzerTakesRunsAsTheirEndsWouldBe) {
   };
   const Case cases[] = {
       {"as found", [](const Runs& r) { return r; }},
-      {"split into touching pieces",  // more than eight to a row, and a speck far off: the runs are looked up by row
+      {"split into touching pieces",  // more than eight to a row, and a lone pixel far off: the runs are looked up by row
        [](const Runs& r) {
          Runs out;
          for (const tressel::Run& run : r) {
@@ -200,7 +200,7 @@ TEST(FastPath, FrameAnalyzerTakesRunsAsTheirEndsWouldBe) {
          out.push_back({r.back().row + 1, r.back().first + 300000, r.back().first + 300000});
          return out;
        }},
-      {"overlapping pieces",  // as many, with a speck far off too
+      {"overlapping pieces",  // as many, with a lone pixel far off too
        [](const Runs& r) {
          Runs out;
          for (const tressel::Run& run : r) {
