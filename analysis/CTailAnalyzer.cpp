@@ -1,5 +1,7 @@
 #include "analysis/CTailAnalyzer.h"
 
+#include "analysis/removeSpurs.h"
+
 namespace tressel {
 
 CTailAnalyzer::CTailAnalyzer(const AnalysisParameters& p, Path path_)
@@ -28,6 +30,10 @@ void CTailAnalyzer::run(const lti::ioPoints& input, Retain retain) {
   outline->sortPoints();
   findBoundingBox();
   cleanOutline();
+  analyzeBorder(retain);
+}
+
+void CTailAnalyzer::analyzeBorder(Retain retain) {
   if (tailWidthPercent <= 0) return;  // the border service needs nothing more
 
   fillArea();
@@ -60,6 +66,8 @@ void CTailAnalyzer::releaseWorkingLists() {
   areaMask.release();
   bodyMask.release();
   contourPoints = std::vector<lti::point>();
+  contourCells = std::vector<std::size_t>();
+  borderMeasured = false;
   traceScratch = lti::traceScratch();
 }
 
@@ -87,6 +95,24 @@ void CTailAnalyzer::resetResults() {
 }
 
 void CTailAnalyzer::reanalyze(const lti::ioPoints& input) {
+  clearForReanalysis();
+  run(input, retain);
+}
+
+void CTailAnalyzer::reanalyzeJoinedRuns(const lti::box& spansBox) {
+  clearForReanalysis();
+  outline->clear();
+  // findBoundingBox and cleanOutline, from the runs.
+  minX = spansBox.minX;
+  minY = spansBox.minY;
+  maxX = spansBox.maxX;
+  maxY = spansBox.maxY;
+  lti::traceJoinedRuns(spansBox, *border, traceScratch);
+  removeSpurs(*border);
+  analyzeBorder(retain);
+}
+
+void CTailAnalyzer::clearForReanalysis() {
   resetResults();
   // Nothing of the last input may remain where a step stops early.
   for (lti::tpointList<int>* list : {static_cast<lti::tpointList<int>*>(area.get()), static_cast<lti::tpointList<int>*>(bodyBorder.get()),
@@ -97,7 +123,6 @@ void CTailAnalyzer::reanalyze(const lti::ioPoints& input) {
   }
   areaMask.clear();
   bodyMask.clear();
-  run(input, retain);
 }
 
 

@@ -78,6 +78,10 @@ class CTailAnalyzer : public AnalysisParameters {
   // Retain::regions, reusing its storage: every result is first set back to
   // its value in a fresh record. The input may be the record's own outline.
   void reanalyze(const lti::ioPoints& input);
+  // The same for input whose spans the caller has reduced to joined runs in
+  // scan order, held in traceScratch.runs, with the box of the spans' points
+  // (see lti::traceJoinedRuns): the outline list is left empty.
+  void reanalyzeJoinedRuns(const lti::box& spansBox);
 
   // Pipeline steps, in the order the constructor runs them.
   void findBoundingBox();
@@ -138,8 +142,13 @@ class CTailAnalyzer : public AnalysisParameters {
   // The fast path's form of `area` and `bodyArea`: the filled regions as runs.
   RegionMask areaMask;
   RegionMask bodyMask;
-  // Scratch space of measureWidths: the contour's points in an array.
+  // Scratch space of measureWidths: the contour's points in an array (from
+  // index 2, in the border's order) and the grid cell of each. While
+  // borderMeasured, they are those of the border as measureWidths read it,
+  // and the tail search takes them instead of walking the border again.
   std::vector<lti::point> contourPoints;
+  std::vector<std::size_t> contourCells;
+  bool borderMeasured = false;
   // Scratch space of the outline's trace on the fast path.
   lti::traceScratch traceScratch;
   // Scratch space of the body contour's cleaning on the fast path.
@@ -147,6 +156,8 @@ class CTailAnalyzer : public AnalysisParameters {
 
  private:
   void run(const lti::ioPoints& input, Retain retain);
+  void analyzeBorder(Retain retain);  // every step after cleanOutline
+  void clearForReanalysis();
   // cutTail and removeLimbs taking the contour's points (and widths) from
   // contourScratch where the step before left them there; see contourScratch.h.
   bool cutTailFrom(bool borderHeld);

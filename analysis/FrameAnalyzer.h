@@ -36,7 +36,7 @@ class FrameAnalyzer {
 
  private:
   CTailAnalyzer analysis_;
-  std::vector<lti::point> ends_;  // the runs' ends, before they become the outline
+  std::vector<lti::point> ends_;  // runs out of scan order: their ends, before they become the outline
 };
 
 }  // namespace tressel

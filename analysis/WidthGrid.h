@@ -60,6 +60,16 @@ class WidthGrid {
 
   const std::uint8_t* flags() const { return cells_; }
   void markBorder(const lti::point& p) { mark(p.x, p.x, p.y, onBorder); }
+  // markBorder, giving the pixel's index.
+  std::size_t markBorderAt(const lti::point& p) {
+    Extent& e = marked_[static_cast<std::size_t>(p.y - minY_)];
+    const int column = static_cast<int>(std::int64_t{p.x} - minX_);
+    if (column < e.first) e.first = column;
+    if (column > e.last) e.last = column;
+    const std::size_t i = index(p.x, p.y);
+    cells_[i] |= onBorder;
+    return i;
+  }
   void markArea(std::int64_t x, std::int64_t y) { mark(x, x, y, inArea); }
   // Marks the pixels first..last of row y in the area; meant for cells not
   // yet marked (it sets their flags to in-area alone).
@@ -81,6 +91,8 @@ class WidthGrid {
   // Stores the width of the cell at `index`, a pixel already marked on the
   // contour.
   void storeWidth(std::size_t index, int width) { widths_[index] = width; }
+  // The width stored at `index`, a cell marked on the contour.
+  int storedWidth(std::size_t index) const { return widths_[index]; }
   // The width at a pixel; unmeasuredWidth for pixels off the contour and
   // pixels outside the grid.
   int widthAt(const lti::point& p) const { return reader().widthAt(p); }

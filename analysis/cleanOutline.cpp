@@ -32,6 +32,7 @@ void removeSpurs(lti::borderPoints& contour) {
 }
 
 void CTailAnalyzer::cleanOutline() {
+  borderMeasured = false;
   if (path.steps != nullptr) {
     path.steps->traceOutline(*this);
   } else {

@@ -51,6 +51,21 @@ NormalTable makeNormalTable() {
   return t;
 }
 
+// The width of a diagonal ray of k steps, truncatedLength(2 k^2), looked up
+// for the usual lengths: the root's latency held up every diagonal ray.
+constexpr int64 tabledDiagonals = 1024;
+struct DiagonalWidths {
+  int of[tabledDiagonals];
+  DiagonalWidths() : of() {
+    for (int64 k = 0; k < tabledDiagonals; ++k) of[k] = static_cast<int>(truncatedLength(2 * k * k));
+  }
+};
+const DiagonalWidths diagonalWidths;
+
+int diagonalWidth(int64 k) {
+  return static_cast<std::uint64_t>(k) < tabledDiagonals ? diagonalWidths.of[k] : static_cast<int>(truncatedLength(2 * k * k));
+}
+
 // The first cell after `cell`, stepping by `offset`, that is not interior (in
 // the area, off the contour), as its number of steps from `cell`. The grid's
 // frame ends every walk.
@@ -107,9 +122,7 @@ int rayWidth(const std::uint8_t* start, std::ptrdiff_t offset) {
   auto steps = [](const std::uint8_t* from, std::ptrdiff_t by) {
     return alongRow ? interiorStepsAlongRow(from, by) : interiorSteps(from, by);
   };
-  auto width = [](int64 k) {  // an integer's square root in double is exact
-    return static_cast<int>(diagonal ? truncatedLength(2 * k * k) : k);
-  };
+  auto width = [](int64 k) { return diagonal ? diagonalWidth(k) : static_cast<int>(k); };
   std::uint8_t f = start[offset];
   if (f & WidthGrid::inArea) {
     if (f & WidthGrid::onBorder) return 1;
@@ -134,6 +147,7 @@ int rayWidth(const std::uint8_t* start, std::ptrdiff_t stride, const Normal& u) 
 }  // namespace
 
 void CTailAnalyzer::measureWidths() {
+  borderMeasured = false;
   WidthGrid& grid = *widthGrid;
   grid.build(minX, minY, maxX, maxY);
   if (path.steps != nullptr) {
@@ -150,9 +164,12 @@ void CTailAnalyzer::measureWidths() {
   if (n == 0) return;
   // Grown, never shrunk: every point it holds beyond n + 4 is left unread.
   if (ring.size() < static_cast<std::size_t>(n + 4)) ring.resize(static_cast<std::size_t>(n + 4));
+  if (contourCells.size() < static_cast<std::size_t>(n)) contourCells.resize(static_cast<std::size_t>(n));
+  std::size_t* const cells = contourCells.data();
   lti::point* to = &ring[2];
+  std::size_t* cell = cells;
   for (const lti::point& p : *border) {
-    grid.markBorder(p);
+    *cell++ = grid.markBorderAt(p);
     *to++ = p;
   }
   for (const int64 j : {int64{0}, int64{1}, n + 2, n + 3}) {
@@ -168,13 +185,12 @@ void CTailAnalyzer::measureWidths() {
   for (int64 k = 0; k < n; ++k, ++i) {
     while (i >= n) i -= n;
     const lti::point* const at = &ring[static_cast<std::size_t>(i)];  // at[2] is p(i)
-    const lti::point& here = at[2];
     const int64 dx = int64{at[4].x} - at[0].x;
     const int64 dy = int64{at[4].y} - at[0].y;
     const std::uint64_t column = static_cast<std::uint64_t>(dx + reach);  // wraps below -reach
     const std::uint64_t row = static_cast<std::uint64_t>(dy + reach);
     const Normal u = column < side && row < side ? normals[column * side + row] : normalOf(dx, dy);
-    const std::size_t cell = grid.index(here.x, here.y);
+    const std::size_t cell = cells[i];
 
     // A point whose chord has no direction gets no ray.
     const int width = u.sx == 0 && u.sy == 0 ? 1 : rayWidth(flags + cell, stride, u);
@@ -182,6 +198,7 @@ void CTailAnalyzer::measureWidths() {
     largest = std::max(largest, width);
   }
   maxWidth = largest;
+  borderMeasured = true;
 }
 
 }  // namespace tressel

@@ -264,6 +264,24 @@ SearchResult searchClassified(const SearchSettings& s, ContourScratch& scratch) 
   return result;
 }
 
+// classifyPoints<false> from the points measureWidths left and their cells,
+// every one marked on the contour: the width stored there is widthAt's.
+void classifyMeasured(const lti::point* points, const std::size_t* cells, std::size_t n, const WidthGrid& grid,
+                      const SearchSettings& s, ContourScratch& scratch) {
+  scratch.points.assign(points, points + n);
+  scratch.kinds.resize(n);
+  scratch.widths.resize(n);
+  scratch.tailEnds.clear();
+  const int threshold = s.widthThreshold;
+  std::uint8_t* narrow = scratch.kinds.data();
+  std::int32_t* pointWidths = scratch.widths.data();
+  for (std::size_t i = 0; i < n; ++i) {
+    const int width = grid.storedWidth(cells[i]);
+    narrow[i] = width <= threshold ? 1 : 0;
+    pointWidths[i] = width;
+  }
+}
+
 SearchResult searchNarrowRun(const lti::borderPoints& contour, const WidthGrid& grid, const SearchSettings& s,
                              ContourScratch& scratch) {
   if (s.tailEndsBreakRuns) {
@@ -306,7 +324,14 @@ void CTailAnalyzer::searchTail() {
   s.lengthThreshold = percentOf(border->size(), tailLengthPercent);
   if (s.lengthThreshold > tailLengthMaxThreshold) s.lengthThreshold = tailLengthMaxThreshold;
 
-  const SearchResult found = searchNarrowRun(*border, *widthGrid, s, contourScratch);
+  const auto n = static_cast<std::size_t>(border->size());
+  SearchResult found;
+  if (path.steps == nullptr && borderMeasured && contourCells.size() >= n && contourPoints.size() >= n + 4) {
+    classifyMeasured(contourPoints.data() + 2, contourCells.data(), n, *widthGrid, s, contourScratch);
+    found = searchClassified(s, contourScratch);
+  } else {
+    found = searchNarrowRun(*border, *widthGrid, s, contourScratch);
+  }
   tailRunLength = found.runLength;
   hasTail = found.accepted ? 1 : 0;
   if (found.accepted) {

@@ -354,7 +354,24 @@ void contourFillRuns(const tpointList<int>& contour, std::vector<rowRun>& runs, 
   for (std::size_t r = 0; r + 1 < rowEnds.size(); ++r) {
     const std::uint32_t rowEnd = rowEnds[r];
     if (rowEnd == rowBegin) continue;
-    sortRow(byRow + rowBegin, byRow + rowEnd);
+    if (rowEnd - rowBegin == 2) {
+      // The usual row, a span's start and its end: ordered without a sort,
+      // and filled here when they are that.
+      const std::uint64_t a = byRow[rowBegin], c = byRow[rowBegin + 1];
+      const std::uint64_t low = std::min(a, c), high = std::max(a, c);
+      if ((low & (spanStart | spanEnd)) == spanStart && (high & (spanStart | spanEnd)) == spanEnd) {
+        const std::uint32_t reach = std::max(static_cast<std::uint32_t>(low), static_cast<std::uint32_t>(high)) >> markBits;
+        *out++ = rowRun{static_cast<int>(b.minY + static_cast<std::int64_t>(r)),
+                        static_cast<int>(b.minX + static_cast<std::int64_t>(low >> 32)),
+                        static_cast<int>(b.minX + std::int64_t{reach})};
+        rowBegin = rowEnd;
+        continue;
+      }
+      byRow[rowBegin] = low;
+      byRow[rowBegin + 1] = high;
+    } else {
+      sortRow(byRow + rowBegin, byRow + rowEnd);
+    }
     out = fillRow(static_cast<int>(b.minY + static_cast<std::int64_t>(r)), byRow + rowBegin, byRow + rowEnd, b.minX,
                   static_cast<std::uint32_t>(width), out);
     rowBegin = rowEnd;
@@ -569,7 +586,10 @@ void walk(const Region& region, const point& start, std::int64_t stepLimit, std:
 }  // namespace
 
 void traceSpans(const tpointList<int>& spans, borderPoints& contour, traceScratch& s) {
-  const box b = runsOfSpans(spans, s.runs);
+  traceJoinedRuns(runsOfSpans(spans, s.runs), contour, s);
+}
+
+void traceJoinedRuns(const box& b, borderPoints& contour, traceScratch& s) {
   const std::int64_t columns = std::int64_t{b.maxX} - b.minX + 1;
   const std::int64_t rows = std::int64_t{b.maxY} - b.minY + 1;
   checkedCellCount(rows, columns);  // the raster buildFromIo would size

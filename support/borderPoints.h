@@ -64,6 +64,15 @@ class borderPoints;
 //   lti::traceSpans(spans, contour, scratch);  // as contour.buildFromIo(spans)
 void traceSpans(const tpointList<int>& spans, borderPoints& contour, traceScratch& scratch);
 
+// traceSpans for spans already reduced to their runs: scratch.runs holds
+// them joined (no two of a row touching) in scan order, and `spansBox` is the
+// box of the spans' points. Spans whose ends are in scan order reduce to
+// their own runs, so a caller holding runs needs no list of their ends.
+//
+//   scratch.runs = ...;                       // rows ascending, columns ascending
+//   lti::traceJoinedRuns(box, contour, scratch);  // as traceSpans of their ends
+void traceJoinedRuns(const box& spansBox, borderPoints& contour, traceScratch& scratch);
+
 class borderPoints : public tpointList<int> {
  public:
   borderPoints() = default;

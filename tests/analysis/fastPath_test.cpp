@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
+#include <vector>
 
 #include "analysis/FrameAnalyzer.h"
 #include "analyzerFixture.h"
@@ -174,6 +176,88 @@ TEST(FastPath, AReusedFrameAnalyzerGivesAFreshRecordsResults) {
     ASSERT_TRUE(body.equals(*plain.bodyArea)) << round;
     const tressel::PointSums sums = analyzer.bodySums();
     ASSERT_EQ(sums.count, plain.bodyArea->size()) << round;
+  }
+}
+
+// The frame analyzer takes runs whose ends are in scan order straight to the
+// trace, and any others through the outline list: either way its results are
+// those of a fresh record on the runs' ends. Each case bends the runs of a
+// silhouette the way a caller might give them.
+TEST(FastPath, FrameAnalyzerTakesRunsAsTheirEndsWouldBe) {
+  using Runs = std::vector<tressel::Run>;
+  struct Case {
+    const char* name;
+    Runs (*bend)(const Runs&);
+  };
+  const Case cases[] = {
+      {"as found", [](const Runs& r) { return r; }},
+      {"split into touching pieces",  // more than eight to a row, and a lone pixel far off: the runs are looked up by row
+       [](const Runs& r) {
+         Runs out;
+         for (const tressel::Run& run : r) {
+           for (int x = run.first; x <= run.last; x += 2) out.push_back({run.row, x, std::min(x + 1, run.last)});
+         }
+         out.push_back({r.back().row + 1, r.back().first + 300000, r.back().first + 300000});
+         return out;
+       }},
+      {"overlapping pieces",  // as many, with a lone pixel far off too
+       [](const Runs& r) {
+         Runs out;
+         for (const tressel::Run& run : r) {
+           for (int x = run.first; x <= run.last; x += 2) out.push_back({run.row, x, std::min(x + 3, run.last)});
+         }
+         out.push_back({r.back().row + 1, r.back().first + 300000, r.back().first + 300000});
+         return out;
+       }},
+      {"rows from the bottom up", [](const Runs& r) { return Runs(r.rbegin(), r.rend()); }},
+      {"each row's runs right to left",
+       [](const Runs& r) {
+         Runs out = r;
+         for (auto row = out.begin(); row != out.end();) {
+           auto next = std::find_if(row, out.end(), [&](const tressel::Run& x) { return x.row != row->row; });
+           std::reverse(row, next);
+           row = next;
+         }
+         return out;
+       }},
+      {"one run given right to left",
+       [](const Runs& r) {
+         Runs out = r;
+         std::swap(out[out.size() / 2].first, out[out.size() / 2].last);
+         return out;
+       }},
+      {"one pixel", [](const Runs& r) { return Runs{{r.front().row, r.front().first, r.front().first}}; }},
+      {"no runs", [](const Runs&) { return Runs{}; }},
+  };
+  std::mt19937 random(23);
+  tressel::FrameAnalyzer analyzer(defaults());
+  for (int round = 0; round < 40; ++round) {
+    const auto s = testing_silhouettes::spansOf(randomSilhouette(random), 5, 5);
+    Runs found;
+    for (int i = 0; i + 1 < s.count(); i += 2) {
+      found.push_back({static_cast<int>(s.y[i]), static_cast<int>(s.x[i]), static_cast<int>(s.x[i + 1])});
+    }
+    for (const Case& c : cases) {
+      const Runs runs = c.bend(found);
+      lti::ioPoints ends;
+      for (const tressel::Run& r : runs) {
+        ends.pushBack(point(r.first, r.row));
+        ends.pushBack(point(r.last, r.row));
+      }
+      const tressel::CTailAnalyzer& a = analyzer.analyze(runs);
+      const tressel::CTailAnalyzer fresh(ends, defaults(), tressel::Retain::workingLists, tressel::Path::fast);
+      ASSERT_EQ(a.hasTail, fresh.hasTail) << c.name << " " << round;
+      ASSERT_EQ(a.center, fresh.center) << c.name << " " << round;
+      ASSERT_EQ(a.bodyCenter, fresh.bodyCenter) << c.name << " " << round;
+      ASSERT_EQ(a.weightedCenter, fresh.weightedCenter) << c.name << " " << round;
+      ASSERT_EQ(a.nose, fresh.nose) << c.name << " " << round;
+      ASSERT_EQ(a.maxWidth, fresh.maxWidth) << c.name << " " << round;
+      ASSERT_EQ(a.minX, fresh.minX) << c.name << " " << round;
+      ASSERT_EQ(a.maxY, fresh.maxY) << c.name << " " << round;
+      ASSERT_TRUE(a.border->equals(*fresh.border)) << c.name << " " << round;
+      ASSERT_TRUE(a.bodyBorder->equals(*fresh.bodyBorder)) << c.name << " " << round;
+      ASSERT_EQ(analyzer.bodySums().count, fresh.bodyArea->size()) << c.name << " " << round;
+    }
   }
 }
 

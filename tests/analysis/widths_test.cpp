@@ -86,21 +86,24 @@ TEST(Widths, ShortRays) {
 
 TEST(Widths, DiagonalStepsCountTheirLength) {
   // A diagonal contour with the region below it: the ray from (5, 5) goes
-  // down-left through the region and leaves it at its fifth step.
-  tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
-  Points contour;
-  for (int k = 0; k <= 10; ++k) contour.emplace_back(k, k);
-  a.border->assignFrom(listOf<lti::borderPoints>(contour));
-  Points area;
-  for (int y = -20; y <= 30; ++y) {
-    for (int x = -20; x <= 20; ++x) {
-      if (y - x >= 0 && y - x <= 9) area.emplace_back(x, y);
-    }
+  // down-left through the region and leaves it at step k. Lengths on either
+  // side of those whose widths are looked up.
+  struct Case {
+    int k;
+    int width;  // trunc(k * sqrt 2)
+  };
+  for (const Case c : {Case{5, 7}, Case{1023, 1446}, Case{1024, 1448}, Case{1500, 2121}}) {
+    tressel::CTailAnalyzer a(defaults(), tressel::Path::plain);
+    Points contour;
+    for (int k = 0; k <= 10; ++k) contour.emplace_back(k, k);
+    a.border->assignFrom(listOf<lti::borderPoints>(contour));
+    Points area = contour;
+    for (int j = 1; j < c.k; ++j) area.emplace_back(5 - j, 5 + j);  // the ray's cells
+    a.area->assignFrom(listOf<lti::areaPoints>(area));
+    a.minX = -c.k - 20, a.maxX = 20, a.minY = -20, a.maxY = c.k + 20;
+    a.measureWidths();
+    EXPECT_EQ(a.widthGrid->widthAt(point(5, 5)), c.width) << c.k << " diagonal steps";
   }
-  a.area->assignFrom(listOf<lti::areaPoints>(area));
-  a.minX = -20, a.maxX = 20, a.minY = -20, a.maxY = 30;
-  a.measureWidths();
-  EXPECT_EQ(a.widthGrid->widthAt(point(5, 5)), 7) << "5 diagonal steps: trunc(5 * sqrt 2)";
 }
 
 // A ray that has entered the area and runs out of the box is reversed, as one
