@@ -127,7 +127,7 @@ Segmenter::Segmenter(SegmentationSettings settings, const Background& background
   }
 }
 
-double Segmenter::brightnessGain(const video::Frame& frame) const {
+double Segmenter::brightnessGain(const video::Frame& frame) {
   double gain = 1;
   std::int64_t sumFrame = 0;
   std::size_t i = 0;

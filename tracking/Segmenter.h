@@ -85,9 +85,8 @@ class Segmenter {
   void thresholdRuns(const video::Frame& frame, double gain, int threshold, std::vector<Run>& runs);
 
   // The frame's brightness relative to the background's, on a sparse grid of
-  // pixels that differ from the background by less than the threshold. It
-  // uses the segmenter's buffers: like every call, one thread at a time.
-  double brightnessGain(const video::Frame& frame) const;
+  // pixels that differ from the background by less than the threshold.
+  double brightnessGain(const video::Frame& frame);
 
   const SegmentationSettings& settings() const { return settings_; }
   const Rect& region() const { return roi_; }
@@ -120,7 +119,7 @@ class Segmenter {
   std::vector<int> sampleColumn_;
   std::vector<std::uint8_t> sampleBackground_;
   std::int64_t sampleBackgroundSum_ = 0;
-  mutable std::vector<std::int32_t> sampleFrame_;  // the frame's values at the samples, for the second round
+  std::vector<std::int32_t> sampleFrame_;  // the frame's values at the samples, for the second round
   bool avx2Samples_ = false;
   std::vector<Run> coarse_;            // runs of the coarse rows
   std::vector<std::size_t> coarseRowStart_;  // where each coarse row's runs begin in coarse_

@@ -302,7 +302,7 @@ TEST(Segmenter, BrightnessGainIsThePlainRatioOfTheSamples) {
     }
     settings.roi = c.roi;
     settings.threshold = 15;
-    const Segmenter segmenter(settings, background);
+    Segmenter segmenter(settings, background);
     const video::Frame f = video::frameFromPixels(frame, c.width, c.height, 0, 0);
     if (c.onTheBound) {
       EXPECT_NE(segmenter.brightnessGain(f), 1.0);
