@@ -14,7 +14,7 @@ namespace tressel::tracking {
 namespace {
 
 // Closes a run still open at x1 and joins the span's first run to the one
-// before it when they touch (see SpanCompare).
+// before it when they touch (see PiecesCompare).
 inline void finishSpan(int y, int open, int x1, std::size_t before, std::vector<Run>& runs) {
   if (open >= 0) runs.push_back(Run{y, open, x1 - 1});
   if (before > 0 && runs.size() > before) {
@@ -46,7 +46,7 @@ std::uint64_t partialWord(const std::uint8_t* frame, const std::uint8_t* backgro
 }
 
 // The kernels: each compares a span word by word and reads the runs off
-// each word as it comes (SpanCompare). The SIMD ones take the 64 columns
+// each word as it comes (PiecesCompare). The SIMD ones take the 64 columns
 // from x as a word; with unit gain (gain256 = 256) the background is its own
 // scaled value and is used as it is.
 template <bool dark, bool masked>
@@ -106,14 +106,6 @@ inline void rowSse2(const std::uint8_t* frame, const std::uint8_t* background, c
     appendBitRuns(word, x, y, open, runs);
   }
   finishSpan(y, open, x1, before, runs);
-}
-
-template <bool dark, bool masked, bool unit>
-void spanSse2(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena, int gain256,
-              int threshold, int y, int x0, int x1, std::vector<Run>& runs) {
-  const __m128i gain = _mm_set1_epi16(static_cast<short>(static_cast<unsigned short>(gain256)));
-  const __m128i limit = _mm_set1_epi8(static_cast<char>(threshold));
-  rowSse2<dark, masked, unit>(frame, background, arena, gain, limit, gain256, threshold, y, x0, x1, runs);
 }
 
 template <bool dark, bool masked, bool unit>
@@ -193,15 +185,6 @@ __attribute__((target("avx2"), always_inline)) inline void rowAvx2(const std::ui
 }
 
 template <bool dark, bool masked, bool unit>
-__attribute__((target("avx2"))) void spanAvx2(const std::uint8_t* frame, const std::uint8_t* background,
-                                               const std::uint8_t* arena, int gain256, int threshold, int y, int x0,
-                                               int x1, std::vector<Run>& runs) {
-  const __m256i gain = _mm256_set1_epi16(static_cast<short>(static_cast<unsigned short>(gain256)));
-  const __m256i limit = _mm256_set1_epi8(static_cast<char>(threshold));
-  rowAvx2<dark, masked, unit>(frame, background, arena, gain, limit, gain256, threshold, y, x0, x1, runs);
-}
-
-template <bool dark, bool masked, bool unit>
 __attribute__((target("avx2"))) void piecesAvx2(const ComparePlanes& planes, int gain256, int threshold,
                                                  const RowPiece* pieces, std::size_t count, std::vector<Run>& runs) {
   const __m256i gain = _mm256_set1_epi16(static_cast<short>(static_cast<unsigned short>(gain256)));
@@ -231,14 +214,6 @@ void piecesScalar(const ComparePlanes& planes, int gain256, int threshold, const
 // The kernel for the frame's gain. Beyond 32767 the SIMD kernels' 16-bit
 // products can pass 2^15, which their pack would take as negative: such
 // frames are compared pixel by pixel.
-#define TRESSEL_SPAN_BY_GAIN(name, kernel)                                                                      \
-  template <bool dark, bool masked>                                                                            \
-  void name(const std::uint8_t* f, const std::uint8_t* b, const std::uint8_t* a, int gain256, int threshold, int y, \
-            int x0, int x1, std::vector<Run>& runs) {                                                          \
-    if (gain256 == 256) return kernel<dark, masked, true>(f, b, a, gain256, threshold, y, x0, x1, runs);       \
-    if (gain256 < 32768) return kernel<dark, masked, false>(f, b, a, gain256, threshold, y, x0, x1, runs);     \
-    return spanScalar<dark, masked>(f, b, a, gain256, threshold, y, x0, x1, runs);                             \
-  }
 #define TRESSEL_PIECES_BY_GAIN(name, kernel)                                                                    \
   template <bool dark, bool masked>                                                                            \
   void name(const ComparePlanes& planes, int gain256, int threshold, const RowPiece* pieces, std::size_t count,  \
@@ -248,14 +223,11 @@ void piecesScalar(const ComparePlanes& planes, int gain256, int threshold, const
     return piecesScalar<dark, masked>(planes, gain256, threshold, pieces, count, runs);                   \
   }
 #if defined(__SSE2__)
-TRESSEL_SPAN_BY_GAIN(bySse2, spanSse2)
 TRESSEL_PIECES_BY_GAIN(piecesBySse2, piecesSse2)
 #endif
 #if defined(TRESSEL_AVX2_KERNEL)
-TRESSEL_SPAN_BY_GAIN(byAvx2, spanAvx2)
 TRESSEL_PIECES_BY_GAIN(piecesByAvx2, piecesAvx2)
 #endif
-#undef TRESSEL_SPAN_BY_GAIN
 #undef TRESSEL_PIECES_BY_GAIN
 
 #define TRESSEL_CHOOSE(name) \
@@ -273,17 +245,6 @@ VectorWidth widestVectors() {
 #else
   return VectorWidth::none;
 #endif
-}
-
-SpanCompare spanCompare(bool dark, bool masked, VectorWidth width) {
-  (void)width;
-#if defined(TRESSEL_AVX2_KERNEL)
-  if (width == VectorWidth::avx2) return TRESSEL_CHOOSE(byAvx2);
-#endif
-#if defined(__SSE2__)
-  if (width != VectorWidth::none) return TRESSEL_CHOOSE(bySse2);
-#endif
-  return TRESSEL_CHOOSE(spanScalar);
 }
 
 PiecesCompare piecesCompare(bool dark, bool masked, VectorWidth width) {

@@ -1,8 +1,9 @@
-// The segmenter's inner loop: one row's pixels compared with the scaled
+// The segmenter's inner loop: pieces of rows compared with the scaled
 // background, read off as runs.
 //
-//   const SpanCompare compare = spanCompare(dark, masked, widestVectors());
-//   compare(frameRow, backgroundRow, arenaRow, gain256, threshold, y, x0, x1, runs);
+//   const PiecesCompare compare = piecesCompare(dark, masked, widestVectors());
+//   const ComparePlanes planes{frame, frameStride, background, arena, stride};
+//   compare(planes, gain256, threshold, pieces.data(), pieces.size(), runs);
 //
 // A pixel is the animal's when it differs from the background scaled by
 // gain256 / 256 (at most 255) by more than the threshold, in the animal's
@@ -24,18 +25,6 @@ enum class VectorWidth { none, sse2, avx2 };
 // The widest kernel this build and this processor can run.
 VectorWidth widestVectors();
 
-// Appends to `runs` the runs of row y between columns x0 and x1 (exclusive);
-// the first joins the last run already there when that one is on the same
-// row and ends at x0 - 1. The rows are indexed by column; arena is ignored
-// unless masked. Columns x1 - 64 .. x1 - 1 must exist when x1 >= 64 (the
-// last, partial word is read as the 32 or 64 columns that end at x1).
-using SpanCompare = void (*)(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena,
-                             int gain256, int threshold, int y, int x0, int x1, std::vector<Run>& runs);
-
-// The kernel for a polarity and an arena mask, of the given width or the
-// widest below it that this build has.
-SpanCompare spanCompare(bool dark, bool masked, VectorWidth width);
-
 // Columns x0 .. x1 - 1 of row y.
 struct RowPiece {
   int y;
@@ -54,15 +43,16 @@ struct ComparePlanes {
   std::ptrdiff_t stride;
 };
 
-// Many pieces in one call, with the runs SpanCompare calls on them one after
-// another would give (a piece's first run joining the last run before it as
-// there), without the cost of a call each.
-//
-//   const PiecesCompare compare = piecesCompare(dark, masked, widestVectors());
-//   compare(planes, gain256, threshold, pieces.data(), pieces.size(), runs);
+// Appends to `runs` the runs of each piece in turn; a piece's first run joins
+// the last run already there when that one is on the same row and ends at
+// the piece's x0 - 1. Columns x1 - 64 .. x1 - 1 of a piece's row must exist
+// when x1 >= 64 (the last, partial word is read as the 32 or 64 columns that
+// end at x1).
 using PiecesCompare = void (*)(const ComparePlanes& planes, int gain256, int threshold, const RowPiece* pieces,
                                std::size_t count, std::vector<Run>& runs);
 
+// The kernel for a polarity and an arena mask, of the given width or the
+// widest below it that this build has.
 PiecesCompare piecesCompare(bool dark, bool masked, VectorWidth width);
 
 }  // namespace tressel::tracking

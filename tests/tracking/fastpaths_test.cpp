@@ -84,16 +84,16 @@ TEST(RowCompare, EveryKernelGivesThePixelByPixelRuns) {
         for (const VectorWidth w : widths) {
           SCOPED_TRACE(testing::Message() << "width " << c.width << " span " << c.x0 << ".." << c.x1 << " dark " << dark
                                           << " masked " << masked << " kernel " << static_cast<int>(w));
+          const ComparePlanes planes{frame.data(), 0, background.data(), masked ? arena.data() : nullptr, 0};
+          const RowPiece whole{5, c.x0, c.x1};
           std::vector<tressel::Run> runs{{5, -3, c.x0 - 1}};
-          spanCompare(dark, masked, w)(frame.data(), background.data(), masked ? arena.data() : nullptr, c.gain256,
-                                       c.threshold, 5, c.x0, c.x1, runs);
+          piecesCompare(dark, masked, w)(planes, c.gain256, c.threshold, &whole, 1, runs);
           EXPECT_TRUE(sameRuns(runs, expected));
 
           // In one call: the span in two pieces, whose runs join where they
           // meet, then on the next row (the same pixels: a zero stride).
           const int middle = c.x0 + (c.x1 - c.x0) / 3;
           const RowPiece pieces[] = {{5, c.x0, middle}, {5, middle, c.x1}, {6, c.x0, c.x1}};
-          const ComparePlanes planes{frame.data(), 0, background.data(), masked ? arena.data() : nullptr, 0};
           runs = {{5, -3, c.x0 - 1}};
           piecesCompare(dark, masked, w)(planes, c.gain256, c.threshold, pieces, 3, runs);
           EXPECT_TRUE(sameRuns(runs, twoRows)) << "in pieces";
