@@ -146,8 +146,10 @@ bool sampleInto(video::FrameSource& source, double start, double end, int count,
   for (double t : source.keyframeTimes()) {
     if (t >= start && t < end) keys.push_back(t);
   }
-  auto keep = [&](video::Frame&& frame) {
-    if (frame.ok() && (samples.empty() || !sameFrame(samples.back(), frame))) samples.push_back(std::move(frame));
+  // Kept as copies of their grey pixels, not as the decoder's pictures.
+  auto keep = [&](const video::Frame& frame) {
+    if (!frame.ok() || (!samples.empty() && sameFrame(samples.back(), frame))) return;
+    samples.push_back(video::compactCopy(frame));
   };
 
   if (keys.size() >= static_cast<std::size_t>(count)) {
@@ -157,7 +159,7 @@ bool sampleInto(video::FrameSource& source, double start, double end, int count,
       if (after != keys.begin() && (after == keys.end() || t - *(after - 1) < *after - t)) key = *(after - 1);
       source.seekKey(key);
       video::Frame frame;
-      if (source.next(frame)) keep(std::move(frame));
+      if (source.next(frame)) keep(frame);
     }
     return true;
   }
@@ -180,7 +182,7 @@ bool sampleInto(video::FrameSource& source, double start, double end, int count,
       }
     }
     if (!found) return false;
-    keep(std::move(frame));
+    keep(frame);
   }
   return true;
 }

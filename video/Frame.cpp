@@ -1,5 +1,6 @@
 #include "video/Frame.h"
 
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -21,6 +22,14 @@ Frame frameFromPixels(std::vector<std::uint8_t> pixels, int width, int height, s
   frame.stride = width;
   frame.owner = std::move(buffer);
   return frame;
+}
+
+Frame compactCopy(const Frame& frame) {
+  if (!frame.ok()) return frame;
+  const std::size_t width = static_cast<std::size_t>(frame.width);
+  std::vector<std::uint8_t> pixels(width * static_cast<std::size_t>(frame.height));
+  for (int y = 0; y < frame.height; ++y) std::memcpy(pixels.data() + y * width, frame.row(y), width);
+  return frameFromPixels(std::move(pixels), frame.width, frame.height, frame.index, frame.time);
 }
 
 }  // namespace tressel::video

@@ -53,6 +53,13 @@ struct Frame {
 // A frame that owns a plain copy of its pixels (tests, image files).
 Frame frameFromPixels(std::vector<std::uint8_t> pixels, int width, int height, std::int64_t index, double time);
 
+// The same frame with its grey pixels copied out (stride = width), so that it
+// no longer holds what it came in: a decoded picture holds every plane and
+// is one of the decoder's pool, which grows (zeroing each new buffer) for
+// every picture kept. Frames kept for long, such as the background's
+// samples, are kept so. A frame without pixels is returned as it is.
+Frame compactCopy(const Frame& frame);
+
 // What is known of a source before its frames are read.
 struct SourceInfo {
   std::string name;          // the file or folder as given, "-" for standard input

@@ -58,6 +58,39 @@ INSTANTIATE_TEST_SUITE_P(Containers, Lossless,
                          testing::Values(Container{"lossless.mkv", Codec::ffv1, 5e-4},
                                          Container{"lossless.avi", Codec::ffv1, 1e-9}));
 
+// Frames kept for long are copied out of the decoder's pictures: each copy
+// has its own compact buffer, and outlives the source and every picture.
+TEST(Lossless, CompactCopiesOwnTheirPixelsOnly) {
+  const Clip clip = makeClip(6, 25);
+  const std::string path = tempPath("compact.mkv");
+  writeClip(path, clip, Codec::ffv1);
+  std::vector<Frame> copies;
+  {
+    auto source = openVideo(path);
+    Frame frame;
+    while (source->next(frame)) {
+      copies.push_back(tressel::video::compactCopy(frame));
+      EXPECT_NE(copies.back().owner, frame.owner);
+    }
+  }
+  ASSERT_EQ(copies.size(), clip.frames.size());
+  for (std::size_t i = 0; i < copies.size(); ++i) {
+    EXPECT_EQ(copies[i].stride, clip.width);
+    EXPECT_EQ(copies[i].owner.use_count(), 1);
+    EXPECT_EQ(pixelsOf(copies[i]), clip.frames[i]) << "frame " << i;
+    EXPECT_NEAR(copies[i].time, clip.times[i], 5e-4);
+  }
+  // A frame with row padding (stride > width) loses the padding only.
+  std::vector<std::uint8_t> padded(3 * 8, 0);
+  for (int y = 0; y < 3; ++y) for (int x = 0; x < 5; ++x) padded[y * 8 + x] = static_cast<std::uint8_t>(10 * y + x);
+  Frame strided = tressel::video::frameFromPixels(padded, 8, 3, 7, 0.25);
+  strided.width = 5;
+  const Frame copy = tressel::video::compactCopy(strided);
+  EXPECT_EQ(copy.stride, 5);
+  EXPECT_EQ(pixelsOf(copy), pixelsOf(strided));
+  EXPECT_EQ(copy.index, 7);
+}
+
 // An RGB picture: FFV1 keeps it RGB, which the reader turns grey with
 // libswscale; MJPEG stores BT.601 YUV, whose luma the reader takes as it is.
 // Both must give the BT.601 luma of the colours.
