@@ -230,6 +230,18 @@ void Session::sampleSource() {
   } catch (const video::SourceError& e) {
     throw SessionError(e.what());
   }
+  if (samples.empty()) {
+    // Say which frames were looked for: none there is not none decodable.
+    const bool stream = !(info.seekable && std::isfinite(end) && end > options_.start);
+    std::string which = options_.start > 0 ? " from " + jsonNumber(options_.start) + " s" : "";
+    if (std::isfinite(end)) which += " to " + jsonNumber(end) + " s";
+    if (stream && streamStart_.empty()) {
+      throw SessionError(info.name + ": no frames" +
+                         (options_.start > 0 ? " from " + jsonNumber(options_.start) + " s on" : "") +
+                         (info.duration > 0 ? ": the recording ends at " + jsonNumber(info.duration) + " s" : ""));
+    }
+    throw SessionError(info.name + ": no frame" + which + " could be decoded to learn the background from");
+  }
   prepareBackground(samples);
 }
 

@@ -30,8 +30,8 @@ std::string size(int width, int height) { return std::to_string(width) + "x" + s
 class ImageSequence : public FrameSource {
  public:
   ImageSequence(std::string name, std::vector<std::string> files, double fps) : files_(std::move(files)), fps_(fps) {
-    if (!(fps > 0 && std::isfinite(fps))) throw SourceError(name + ": an image sequence needs a frame rate above 0");
     if (files_.empty()) throw SourceError(name + ": no PNG or netpbm images");
+    if (!(fps > 0 && std::isfinite(fps))) throw SourceError(name + ": an image sequence needs a frame rate above 0");
     first_ = tressel_image::readGreyFile(files_[0]);
     if (!first_.ok()) throw SourceError(files_[0] + ": " + first_.error);
     info_.name = std::move(name);

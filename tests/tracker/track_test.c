@@ -289,6 +289,7 @@ static void test_bad_input_gives_its_code_and_message(void) {
   const char* input[] = {"clip.mp4"};
   const char* null_entry[] = {NULL};
   const char* conflict[] = {"--start", "5", "--end", "1"};
+  const char* after_the_end[] = {"--start", "100"};
   const char* not_a_measure[] = {"--threshold", "20"};
   const char bare_table[] = "frame,time_s\n0,0.0\n";
   char* not_video = path_of("clip.csv");
@@ -312,6 +313,8 @@ static void test_bad_input_gives_its_code_and_message(void) {
       "'clip.mp4' is not an option");
   BAD("options that conflict", TRESSEL_ERROR_OPTION,
       tressel_tracker_open(path_of("clip.mp4"), conflict, 4, &tracker), "--end");
+  BAD("a start after the end", TRESSEL_ERROR_INPUT,
+      tressel_tracker_open(path_of("clip.mp4"), after_the_end, 2, &tracker), "from 100 s on: the recording ends at");
   BAD("null option", TRESSEL_ERROR_ARGUMENT, tressel_tracker_create(8, 8, null_entry, 1, &tracker), "null");
   BAD("negative count", TRESSEL_ERROR_ARGUMENT, tressel_tracker_create(8, 8, NULL, -1, &tracker), "negative");
   BAD("null path", TRESSEL_ERROR_ARGUMENT, tressel_tracker_open(NULL, NULL, 0, &tracker), "no input");

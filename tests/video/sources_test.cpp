@@ -118,10 +118,12 @@ TEST(RawStream, GivesEachFrameAsSoonAsItIsRead) {
 }
 
 TEST(Input, TakesEachKindOfInputAndSaysWhatIsMissing) {
-  const std::string video = tempPath("input.mkv"), folder = tempPath("input_images");
+  const std::string video = tempPath("input.mkv"), folder = tempPath("input_images"), empty = tempPath("no_images");
   writeClip(video, makeClip(3, 30), VideoWriter::Codec::ffv1);
   mkdir(folder.c_str(), 0755);
+  mkdir(empty.c_str(), 0755);
   writeText(folder + "/a.pgm", pgm(2, 2, 255, "abcd"));
+  mkdir(empty.c_str(), 0755);
   tressel::video::InputOptions images;
   images.fps = 5;
   EXPECT_EQ(tressel::video::openInput({video}, {})->info().format, "matroska");
@@ -134,7 +136,8 @@ TEST(Input, TakesEachKindOfInputAndSaysWhatIsMissing) {
   };
   for (const Refusal& c : {Refusal{{"-"}, images, "-: raw grey frames on standard input need a frame size"},
                            Refusal{{"a.png", video}, images, video + ": with several inputs, each must be"},
-                           Refusal{{folder}, {}, folder + ": an image sequence needs a frame rate"}}) {
+                           Refusal{{folder}, {}, folder + ": an image sequence needs a frame rate"},
+                           Refusal{{empty}, {}, empty + ": no PNG or netpbm images"}}) {
     try {
       tressel::video::openInput(c.inputs, c.options);
       ADD_FAILURE() << c.message;
