@@ -186,8 +186,9 @@ void Session::sampleSource() {
   const video::SourceInfo& info = source_->info();
   const double end = info.duration > 0 ? std::min(options_.end, info.duration) : options_.end;
   std::vector<video::Frame> samples;
+  const bool spread = info.seekable && std::isfinite(end) && end > options_.start;
   try {
-    if (info.seekable && std::isfinite(end) && end > options_.start) {
+    if (spread) {
       // Readers of their own, so that the first stays at the start: one per
       // worker, each decoding on one thread (a seek costs a threaded decoder
       // its whole pipeline).
@@ -232,15 +233,13 @@ void Session::sampleSource() {
   }
   if (samples.empty()) {
     // Say which frames were looked for: none there is not none decodable.
-    const bool stream = !(info.seekable && std::isfinite(end) && end > options_.start);
-    std::string which = options_.start > 0 ? " from " + jsonNumber(options_.start) + " s" : "";
-    if (std::isfinite(end)) which += " to " + jsonNumber(end) + " s";
-    if (stream && streamStart_.empty()) {
-      throw SessionError(info.name + ": no frames" +
-                         (options_.start > 0 ? " from " + jsonNumber(options_.start) + " s on" : "") +
+    const std::string from = options_.start > 0 ? " from " + jsonNumber(options_.start) + " s" : "";
+    if (!spread && streamStart_.empty()) {
+      throw SessionError(info.name + ": no frames" + (from.empty() ? "" : from + " on") +
                          (info.duration > 0 ? ": the recording ends at " + jsonNumber(info.duration) + " s" : ""));
     }
-    throw SessionError(info.name + ": no frame" + which + " could be decoded to learn the background from");
+    const std::string to = std::isfinite(end) ? " to " + jsonNumber(end) + " s" : "";
+    throw SessionError(info.name + ": no frame" + from + to + " could be decoded to learn the background from");
   }
   prepareBackground(samples);
 }

@@ -121,7 +121,6 @@ TEST(Input, TakesEachKindOfInputAndSaysWhatIsMissing) {
   const std::string video = tempPath("input.mkv"), folder = tempPath("input_images"), empty = tempPath("no_images");
   writeClip(video, makeClip(3, 30), VideoWriter::Codec::ffv1);
   mkdir(folder.c_str(), 0755);
-  mkdir(empty.c_str(), 0755);
   writeText(folder + "/a.pgm", pgm(2, 2, 255, "abcd"));
   mkdir(empty.c_str(), 0755);
   tressel::video::InputOptions images;
