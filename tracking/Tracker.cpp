@@ -274,6 +274,10 @@ struct Piece {
 
 // Frames a piece may hold ahead of its turn before its worker waits.
 constexpr std::size_t pieceBacklog = 1024;
+// Records of the piece being delivered are handed over this many at a time:
+// a wake-up of the delivering thread per frame cost more than the frame's
+// analysis (each displaced a worker on its core).
+constexpr std::size_t handBatch = 32;
 
 video::Frame withoutPixels(const video::Frame& f) {
   video::Frame meta;
@@ -335,7 +339,7 @@ LoopResult trackPieces(const video::OpenSource& open, const std::vector<double>&
             job.frame = withoutPixels(job.frame);
             std::unique_lock<std::mutex> lock(mutex);
             piece.ready.push_back(std::move(job));
-            changed.notify_all();
+            if (k == head && piece.ready.size() >= handBatch) changed.notify_all();
             changed.wait(lock, [&] { return quit || piece.ready.size() < pieceBacklog; });
             if (quit) return;
           }
@@ -361,12 +365,12 @@ LoopResult trackPieces(const video::OpenSource& open, const std::vector<double>&
   JoinAll joinAll{threads};
 
   BodyChange change;
+  std::deque<Job> batch;
   while (head < pieces.size()) {
-    Job job;
     {
       std::unique_lock<std::mutex> lock(mutex);
       Piece& piece = pieces[head];
-      changed.wait(lock, [&] { return !piece.ready.empty() || piece.done || failure; });
+      changed.wait(lock, [&] { return piece.ready.size() >= handBatch || piece.done || failure; });
       if (failure) break;
       if (piece.ready.empty()) {  // the piece is done and delivered
         if (!piece.sourceError.empty()) {
@@ -381,12 +385,12 @@ LoopResult trackPieces(const video::OpenSource& open, const std::vector<double>&
         changed.notify_all();
         continue;
       }
-      job = std::move(piece.ready.front());
-      piece.ready.pop_front();
+      batch.swap(piece.ready);  // `ready` takes the empty deque
       changed.notify_all();
     }
     try {
-      handOn(job, change, result, deliver);
+      for (Job& job : batch) handOn(job, change, result, deliver);
+      batch.clear();
     } catch (...) {
       std::lock_guard<std::mutex> lock(mutex);
       failure = std::current_exception();
