@@ -309,7 +309,10 @@ LoopResult trackPieces(const video::OpenSource& open, const std::vector<double>&
   std::size_t firstFailed = SIZE_MAX;  // the first piece whose reader failed: none after it is taken
   std::exception_ptr failure;
   LoopResult result;
-  const std::size_t inFlight = static_cast<std::size_t>(jobs) + 1;  // pieces taken ahead of the head, at most
+  // Pieces taken ahead of the head, at most. Pieces differ in length (key
+  // frames come at scene changes): with one piece ahead per worker, a worker
+  // done with a short one waited for the head (5 % of two cores idle on HD).
+  const std::size_t inFlight = 4 * static_cast<std::size_t>(jobs);
 
   auto stopAsked = [&] { return settings.stop != nullptr && settings.stop->load(); };
 
