@@ -454,6 +454,31 @@ struct nextDirections {
 };
 constexpr nextDirections nextDirection;
 
+// The same walk's step as one entry: the direction taken, its step, and the
+// direction to try first from the pixel it reaches. Read in one load, so
+// that a step waits on one table, not three.
+struct walkStep {
+  signed char direction;  // -1: no neighbour in the region
+  signed char dx;
+  signed char dy;
+  unsigned char tryNext;
+};
+struct walkSteps {
+  walkStep of[512][8];
+  constexpr walkSteps() : of() {
+    for (int window = 0; window < 512; ++window) {
+      for (int direction = 0; direction < 8; ++direction) {
+        const int d = nextDirection.of[window][direction];
+        of[window][direction] =
+            d < 0 ? walkStep{-1, 0, 0, 0}
+                  : walkStep{static_cast<signed char>(d), static_cast<signed char>(directionStepX[d]),
+                             static_cast<signed char>(directionStepY[d]), static_cast<unsigned char>((d + 2) % 8)};
+      }
+    }
+  }
+};
+constexpr walkSteps walkStepOf;
+
 // The pixels of joined runs in scan order, read three columns of a row at a
 // time. Each row's runs are found through a table of rows, or by a binary
 // search where the runs' rows are few and far apart.
@@ -530,9 +555,15 @@ class bitRegion {
   ~bitRegion() { std::memset(bytes_ + stride_, 0, usedRows_ * stride_); }
 
   // The pixel's neighbourhood (see windowBitOf). The pixel lies on the box.
-  unsigned window(std::int64_t x, std::int64_t y) const {
-    const auto left = static_cast<std::size_t>(x - minX_);  // column x - 1, with the margin
-    const unsigned char* row = bytes_ + static_cast<std::size_t>(y - top_) * stride_ + left / 8;
+  unsigned window(std::int64_t x, std::int64_t y) const { return windowAt(rowAbove(y), column(x)); }
+
+  // The same from the row above the pixel's and the pixel's column, which a
+  // walk moves along without going back to x and y.
+  const unsigned char* rowAbove(std::int64_t y) const { return bytes_ + static_cast<std::size_t>(y - top_) * stride_; }
+  std::size_t column(std::int64_t x) const { return static_cast<std::size_t>(x - minX_); }  // column x - 1, with the margin
+  std::ptrdiff_t stride() const { return static_cast<std::ptrdiff_t>(stride_); }
+  unsigned windowAt(const unsigned char* rowAbove, std::size_t left) const {
+    const unsigned char* row = rowAbove + left / 8;
     const unsigned shift = left % 8;
     auto three = [shift](const unsigned char* at) { return ((at[0] | unsigned{at[1]} << 8) >> shift) & 7u; };
     return three(row) | three(row + stride_) << 3 | three(row + 2 * stride_) << 6;
@@ -578,6 +609,31 @@ void walk(const Region& region, const point& start, std::int64_t stepLimit, std:
     y += directionStepY[direction];
     points.push_back(point(static_cast<int>(x), static_cast<int>(y)));
     direction = (direction + 2) % 8;
+    if (x == start.x && y == start.y) break;
+  }
+  points.pop_back();  // the repeated start point
+}
+
+// The walk over a bit raster, the same steps: the row and column move with
+// each step, so that the next neighbourhood's address waits on an add.
+void walk(const bitRegion& region, const point& start, std::int64_t stepLimit, std::vector<point>& points) {
+  points.clear();
+  points.push_back(start);
+  std::int64_t x = start.x;
+  std::int64_t y = start.y;
+  const unsigned char* row = region.rowAbove(y);
+  std::size_t column = region.column(x);
+  const std::ptrdiff_t stride = region.stride();
+  unsigned tryFirst = 0;
+  for (std::int64_t steps = 0; steps < stepLimit; ++steps) {
+    const walkStep step = walkStepOf.of[region.windowAt(row, column)][tryFirst];
+    if (step.direction < 0) return;  // an isolated pixel: the contour is the start point alone
+    x += step.dx;
+    y += step.dy;
+    column += static_cast<std::size_t>(std::ptrdiff_t{step.dx});
+    row += step.dy * stride;
+    points.emplace_back(static_cast<int>(x), static_cast<int>(y));
+    tryFirst = step.tryNext;
     if (x == start.x && y == start.y) break;
   }
   points.pop_back();  // the repeated start point
