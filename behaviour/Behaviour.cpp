@@ -247,7 +247,10 @@ class ArenaTrack {
     const std::size_t half = static_cast<std::size_t>(options_.smoothFrames / 2);
     const std::size_t i = runPositions_.size() - smoothing_.size();
     const std::size_t reach = std::min({half, i, runPositions_.size() - 1 - i});
-    std::vector<double> xs, ys;
+    std::vector<double>& xs = smoothXs_;  // kept: a pair of fresh vectors cost a frame eight allocations
+    std::vector<double>& ys = smoothYs_;
+    xs.clear();
+    ys.clear();
     for (std::size_t k = i - reach; k <= i + reach; ++k) {
       xs.push_back(runPositions_[k].x);
       ys.push_back(runPositions_[k].y);
@@ -389,6 +392,7 @@ class ArenaTrack {
   double lastTime_ = 0, lastX_ = 0, lastY_ = 0;
 
   std::deque<Point2> runPositions_;
+  std::vector<double> smoothXs_, smoothYs_;  // smoothOne's window
   std::deque<BehaviourRow> smoothing_;
 
   bool hasMeasured_ = false;
