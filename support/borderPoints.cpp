@@ -554,14 +554,14 @@ class bitRegion {
   bitRegion& operator=(const bitRegion&) = delete;
   ~bitRegion() { std::memset(bytes_ + stride_, 0, usedRows_ * stride_); }
 
-  // The pixel's neighbourhood (see windowBitOf). The pixel lies on the box.
-  unsigned window(std::int64_t x, std::int64_t y) const { return windowAt(rowAbove(y), column(x)); }
-
-  // The same from the row above the pixel's and the pixel's column, which a
-  // walk moves along without going back to x and y.
+  // A pixel of the box as the row above its own and its column less one
+  // (both with the margin), which a walk moves along without going back to x
+  // and y; a row below is stride() further.
   const unsigned char* rowAbove(std::int64_t y) const { return bytes_ + static_cast<std::size_t>(y - top_) * stride_; }
-  std::size_t column(std::int64_t x) const { return static_cast<std::size_t>(x - minX_); }  // column x - 1, with the margin
+  std::size_t column(std::int64_t x) const { return static_cast<std::size_t>(x - minX_); }
   std::ptrdiff_t stride() const { return static_cast<std::ptrdiff_t>(stride_); }
+
+  // The pixel's neighbourhood (see windowBitOf).
   unsigned windowAt(const unsigned char* rowAbove, std::size_t left) const {
     const unsigned char* row = rowAbove + left / 8;
     const unsigned shift = left % 8;
