@@ -315,6 +315,7 @@ TEST(Tracker, PiecesFromKeyFramesGiveTheRowsOfOneReader) {
   };
   for (const Case& c : {Case{"two workers", {0, 0.5, 1.0, 1.5, 2.0}, 2, SIZE_MAX},
                         Case{"more workers than pieces need", {0, 0.3125, 1.4375}, 5, SIZE_MAX},
+                        Case{"a piece handed over in several batches", {0, 0.125}, 2, SIZE_MAX},
                         Case{"a read fails in a middle piece", {0, 0.5, 1.0, 1.5, 2.0}, 3, 30}}) {
     MemorySource source = walkingSource(40);
     source.frames[7].error = "corrupt packet";
