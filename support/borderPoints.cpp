@@ -592,23 +592,22 @@ class bitRegion {
   std::size_t usedRows_;
 };
 
-// fromMask's walk over a region: from the first pixel in scan order, each
+// fromMask's walk over runs looked up by row: from the first pixel in scan order, each
 // step takes the first direction, clockwise from two left of the last step's,
 // whose neighbour is a region pixel.
-template <class Region>
-void walk(const Region& region, const point& start, std::int64_t stepLimit, std::vector<point>& points) {
+void walk(const runLookup& region, const point& start, std::int64_t stepLimit, std::vector<point>& points) {
   points.clear();
   points.push_back(start);
   std::int64_t x = start.x;
   std::int64_t y = start.y;
-  int direction = 0;
+  unsigned tryFirst = 0;
   for (std::int64_t steps = 0; steps < stepLimit; ++steps) {
-    direction = nextDirection.of[region.window(x, y)][direction];
-    if (direction < 0) return;  // an isolated pixel: the contour is the start point alone
-    x += directionStepX[direction];
-    y += directionStepY[direction];
+    const walkStep step = walkStepOf.of[region.window(x, y)][tryFirst];
+    if (step.direction < 0) return;  // an isolated pixel: the contour is the start point alone
+    x += step.dx;
+    y += step.dy;
     points.push_back(point(static_cast<int>(x), static_cast<int>(y)));
-    direction = (direction + 2) % 8;
+    tryFirst = step.tryNext;
     if (x == start.x && y == start.y) break;
   }
   points.pop_back();  // the repeated start point
