@@ -220,6 +220,8 @@ class MemorySource : public video::FrameSource {
   std::size_t position = 0;
   std::size_t failAt = SIZE_MAX;  // reading this frame or a later one fails, as in a file cut short
 
+  MemorySource() { info_.seekable = true; }
+  void makeStream() { info_.seekable = false; }
   const video::SourceInfo& info() const override { return info_; }
   bool next(video::Frame& f) override {
     if (position >= failAt) throw video::SourceError("cut short");
@@ -333,6 +335,7 @@ TEST(Tracker, PiecesFromKeyFramesGiveTheRowsOfOneReader) {
     const LoopResult a = trackSource(reader, setup, LoopSettings{1}, collect(one, oneFrames));
     const LoopResult b = trackPieces([&] { return std::make_unique<MemorySource>(source); }, c.starts, setup,
                                      LoopSettings{c.jobs}, collect(pieces, pieceFrames));
+    EXPECT_EQ(a.frames, static_cast<std::int64_t>(std::min<std::size_t>(40, c.failAt))) << c.name;
     EXPECT_EQ(b.frames, a.frames) << c.name;
     EXPECT_EQ(b.decodeErrors, a.decodeErrors) << c.name;
     EXPECT_EQ(b.sourceError, a.sourceError) << c.name;
@@ -404,6 +407,35 @@ TEST(Tracker, StopsWhenAskedAndKeepsWhatWasRead) {
     EXPECT_TRUE(r.interrupted);
     EXPECT_EQ(r.frames, delivered);
     EXPECT_LT(delivered, 30);
+  }
+}
+
+// A live stream's row is written before the next frame is waited for; a
+// file's frames may be read a few ahead.
+TEST(Tracker, AStreamsRowComesBeforeItsNextFrameIsRead) {
+  class CountingSource : public MemorySource {
+   public:
+    const std::int64_t* delivered = nullptr;
+    std::int64_t mostAhead = 0;  // frames read beyond those delivered, at most
+    bool next(video::Frame& f) override {
+      mostAhead = std::max(mostAhead, static_cast<std::int64_t>(position) - *delivered);
+      return MemorySource::next(f);
+    }
+  };
+  TrackerSetup setup;
+  setup.background = floorBackground();
+  setup.arenas.push_back(ArenaSetup{});
+  for (const bool stream : {true, false}) {
+    CountingSource source;
+    static_cast<MemorySource&>(source) = walkingSource(12);
+    if (stream) source.makeStream();
+    std::int64_t delivered = 0;
+    source.delivered = &delivered;
+    const LoopResult r = trackSource(source, setup, LoopSettings{1},
+                                     [&](std::vector<FrameRecord>&, const video::Frame&) { ++delivered; });
+    EXPECT_EQ(r.frames, 12);
+    if (stream) EXPECT_EQ(source.mostAhead, 0);
+    else EXPECT_GT(source.mostAhead, 0);
   }
 }
 
