@@ -15,7 +15,9 @@
 //
 // trackSource reads the source on one thread and analyses frames on `jobs`
 // workers; at most a fixed number of frames are in flight at any time, so
-// memory does not grow with the recording.
+// memory does not grow with the recording. With one job, a file's frames are
+// read a few at a time and then analysed, a stream's (not seekable) one at a
+// time, so that each of its rows comes as soon as its frame.
 #pragma once
 
 #include <atomic>
