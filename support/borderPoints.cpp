@@ -592,45 +592,58 @@ class bitRegion {
   std::size_t usedRows_;
 };
 
-// fromMask's walk over runs looked up by row: from the first pixel in scan order, each
-// step takes the first direction, clockwise from two left of the last step's,
-// whose neighbour is a region pixel.
-void walk(const runLookup& region, const point& start, std::int64_t stepLimit, std::vector<point>& points) {
-  points.clear();
-  points.push_back(start);
-  std::int64_t x = start.x;
-  std::int64_t y = start.y;
-  unsigned tryFirst = 0;
-  for (std::int64_t steps = 0; steps < stepLimit; ++steps) {
-    const walkStep step = walkStepOf.of[region.window(x, y)][tryFirst];
-    if (step.direction < 0) return;  // an isolated pixel: the contour is the start point alone
-    x += step.dx;
-    y += step.dy;
-    points.push_back(point(static_cast<int>(x), static_cast<int>(y)));
-    tryFirst = step.tryNext;
-    if (x == start.x && y == start.y) break;
+// Where a walk stands, for the neighbourhood of its pixel. Over runs looked
+// up by row, the pixel's x and y.
+class runsPosition {
+ public:
+  runsPosition(const runLookup& region, const point& start) : region_(region), x_(start.x), y_(start.y) {}
+  unsigned window() const { return region_.window(x_, y_); }
+  void move(int dx, int dy) {
+    x_ += dx;
+    y_ += dy;
   }
-  points.pop_back();  // the repeated start point
-}
 
-// The walk over a bit raster, the same steps: the row and column move with
-// each step, so that the next neighbourhood's address waits on an add.
-void walk(const bitRegion& region, const point& start, std::int64_t stepLimit, std::vector<point>& points) {
+ private:
+  const runLookup& region_;
+  std::int64_t x_;
+  std::int64_t y_;
+};
+
+// Over a bit raster, the row and column, which move with each step, so that
+// the next neighbourhood's address waits on an add.
+class bitsPosition {
+ public:
+  bitsPosition(const bitRegion& region, const point& start)
+      : region_(region), row_(region.rowAbove(start.y)), column_(region.column(start.x)), stride_(region.stride()) {}
+  unsigned window() const { return region_.windowAt(row_, column_); }
+  void move(int dx, int dy) {
+    column_ += static_cast<std::size_t>(std::ptrdiff_t{dx});
+    row_ += dy * stride_;
+  }
+
+ private:
+  const bitRegion& region_;
+  const unsigned char* row_;
+  std::size_t column_;
+  std::ptrdiff_t stride_;
+};
+
+// fromMask's walk: from the first pixel in scan order, each step takes the
+// first direction, clockwise from two left of the last step's, whose
+// neighbour is a region pixel.
+template <class Position>
+void walk(Position at, const point& start, std::int64_t stepLimit, std::vector<point>& points) {
   points.clear();
   points.push_back(start);
   std::int64_t x = start.x;
   std::int64_t y = start.y;
-  const unsigned char* row = region.rowAbove(y);
-  std::size_t column = region.column(x);
-  const std::ptrdiff_t stride = region.stride();
   unsigned tryFirst = 0;
   for (std::int64_t steps = 0; steps < stepLimit; ++steps) {
-    const walkStep step = walkStepOf.of[region.windowAt(row, column)][tryFirst];
+    const walkStep step = walkStepOf.of[at.window()][tryFirst];
     if (step.direction < 0) return;  // an isolated pixel: the contour is the start point alone
     x += step.dx;
     y += step.dy;
-    column += static_cast<std::size_t>(std::ptrdiff_t{step.dx});
-    row += step.dy * stride;
+    at.move(step.dx, step.dy);
     points.emplace_back(static_cast<int>(x), static_cast<int>(y));
     tryFirst = step.tryNext;
     if (x == start.x && y == start.y) break;
@@ -667,9 +680,10 @@ void traceJoinedRuns(const box& b, borderPoints& contour, traceScratch& s) {
   if (bytes <= 256 * static_cast<std::int64_t>(s.runs.size()) + 8192) {
     if (s.bits.size() < static_cast<std::size_t>(bytes)) s.bits.resize(static_cast<std::size_t>(bytes), 0);
     const bitRegion region(s.runs, minX, stride, s.bits);
-    walk(region, start, stepLimit, s.points);
+    walk(bitsPosition(region, start), start, stepLimit, s.points);
   } else {
-    walk(runLookup(s.runs, s.rowStarts), start, stepLimit, s.points);
+    const runLookup region(s.runs, s.rowStarts);
+    walk(runsPosition(region, start), start, stepLimit, s.points);
   }
   contour.appendPoints(s.points.data(), s.points.data() + s.points.size());
 }
