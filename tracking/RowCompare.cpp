@@ -26,6 +26,28 @@ inline void finishSpan(int y, int open, int x1, std::size_t before, std::vector<
   }
 }
 
+// The rows come a few apart (coarse rows, pieces either side of a known
+// part), so the hardware's prefetcher does not see them coming and every
+// cache line of a row waited for memory: the lines of the piece after next
+// are asked for while this one is compared (one core on 640x480: the
+// compare's time fell by a third).
+
+constexpr std::size_t piecesAhead = 2;
+
+inline void prefetchPiece(const ComparePlanes& planes, const RowPiece& p, bool masked) {
+  const std::ptrdiff_t at = p.y * planes.stride;
+  const std::uint8_t* frame = planes.frame + p.y * planes.frameStride;
+  const std::uint8_t* background = planes.background + at;
+  const std::uint8_t* arena = masked ? planes.arena + at : nullptr;
+  // Plain addresses: GCC drops a prefetch whose address a condition picks,
+  // and with it the loop.
+  for (int x = p.x0; x < p.x1; x += 64) {
+    __builtin_prefetch(frame + x);
+    __builtin_prefetch(background + x);
+    if (masked) __builtin_prefetch(arena + x);
+  }
+}
+
 template <bool dark, bool masked>
 inline bool beyond(const std::uint8_t* frame, const std::uint8_t* background, const std::uint8_t* arena, int gain256,
                    int threshold, int x) {
@@ -113,7 +135,9 @@ void piecesSse2(const ComparePlanes& planes, int gain256, int threshold, const R
                 std::vector<Run>& runs) {
   const __m128i gain = _mm_set1_epi16(static_cast<short>(static_cast<unsigned short>(gain256)));
   const __m128i limit = _mm_set1_epi8(static_cast<char>(threshold));
+  for (std::size_t k = 0; k < std::min(count, piecesAhead); ++k) prefetchPiece(planes, pieces[k], masked);
   for (std::size_t k = 0; k < count; ++k) {
+    if (k + piecesAhead < count) prefetchPiece(planes, pieces[k + piecesAhead], masked);
     const RowPiece& p = pieces[k];
     const std::ptrdiff_t at = p.y * planes.stride;
     rowSse2<dark, masked, unit>(planes.frame + p.y * planes.frameStride, planes.background + at,
@@ -189,7 +213,9 @@ __attribute__((target("avx2"))) void piecesAvx2(const ComparePlanes& planes, int
                                                  const RowPiece* pieces, std::size_t count, std::vector<Run>& runs) {
   const __m256i gain = _mm256_set1_epi16(static_cast<short>(static_cast<unsigned short>(gain256)));
   const __m256i limit = _mm256_set1_epi8(static_cast<char>(threshold));
+  for (std::size_t k = 0; k < std::min(count, piecesAhead); ++k) prefetchPiece(planes, pieces[k], masked);
   for (std::size_t k = 0; k < count; ++k) {
+    if (k + piecesAhead < count) prefetchPiece(planes, pieces[k + piecesAhead], masked);
     const RowPiece& p = pieces[k];
     const std::ptrdiff_t at = p.y * planes.stride;
     rowAvx2<dark, masked, unit>(planes.frame + p.y * planes.frameStride, planes.background + at,
